@@ -1,0 +1,87 @@
+#include "server/enlace.h"
+
+#include <vector>
+
+#include "qrole/error.h"
+#include "server/member_table.h"
+#include "server/startup.h"
+
+namespace qrole::server {
+
+namespace {
+
+std::vector<void (*)()>& Closers() {
+  static std::vector<void (*)()> closers;
+  return closers;
+}
+
+}  // namespace
+
+void RegisterFileCloser(void (*closer)()) {
+  for (auto c : Closers())
+    if (c == closer) return;
+  Closers().push_back(closer);
+}
+
+void CloseAllFiles() {
+  for (auto closer : Closers()) closer();
+}
+
+void RaiseEmpresaNoAbierta() {
+  RaiseObjectError(50006, "Empresa No Abierta ... Abrir Empresa y reintentar");
+}
+
+Enlace::Enlace() : Object(typelib::Library::Get().enlace()) {
+  StartServer();
+  state_.user_code = "98";
+  RunCreationHooks(*this);
+}
+
+Enlace::~Enlace() { CloseAllFiles(); }
+
+std::shared_ptr<Enlace> Enlace::Create() { return std::make_shared<Enlace>(); }
+
+Collection& Enlace::collection(Col c) {
+  auto& slot = collections_[static_cast<size_t>(c)];
+  if (!slot) slot = Collection::Create();
+  return *slot;
+}
+
+const std::shared_ptr<Collection>& Enlace::empresas() {
+  if (!state_.empresas) state_.empresas = Collection::Create();
+  return state_.empresas;
+}
+
+void Enlace::ComprobarEmpresaAbierta() const {
+  if (!company_open()) RaiseEmpresaNoAbierta();
+}
+
+void Enlace::CerrarArchivos(bool forget) {
+  if (!state_.web_mode) CloseAllFiles();
+  if (forget) {
+    state_.company_number.clear();
+    LimpiarAsiento();
+  }
+}
+
+void Enlace::SetEntryStarted(bool started) {
+  if (started && !state_.entry_started) LimpiarAsiento();
+  state_.entry_started = started;
+}
+
+void Enlace::LimpiarAsiento() {
+  state_.entry_started = false;
+  for (Col c : {Col::kApuntes, Col::kIva, Col::kCartera, Col::kAnalitica, Col::kInmovilizado,
+                Col::kDatosGlobales, Col::kRetenciones}) {
+    collection(c).Clear();
+  }
+}
+
+Variant Enlace::Call(const typelib::MemberInfo& member, std::vector<Variant>& args) {
+  const MemberHandler* handler = EnlaceMembers().Find(member);
+  if (!handler) RaiseNotImplemented(member.name);
+  Args a(args);
+  return (*handler)(*this, a);
+}
+
+}  // namespace qrole::server

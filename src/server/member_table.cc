@@ -1,0 +1,47 @@
+#include "server/member_table.h"
+
+#include <stdexcept>
+
+namespace qrole::server {
+
+MemberTable::MemberTable(const typelib::ClassInfo& cls)
+    : cls_(cls), handlers_(cls.members().size()) {}
+
+void MemberTable::Add(const std::string& name, typelib::Kind kind, MemberHandler handler) {
+  const typelib::MemberInfo* m = cls_.Find(name, kind);
+  if (!m || m->name != name)
+    throw std::logic_error("no interface entry " + name + " (" + typelib::KindName(kind) + ")");
+  auto& slot = handlers_[static_cast<size_t>(m->index)];
+  if (slot) throw std::logic_error("entry registered twice: " + name);
+  slot = std::move(handler);
+}
+
+const MemberHandler* MemberTable::Find(const typelib::MemberInfo& member) const {
+  if (&member < &cls_.members().front() || &member > &cls_.members().back()) return nullptr;
+  const MemberHandler& h = handlers_[static_cast<size_t>(member.index)];
+  return h ? &h : nullptr;
+}
+
+size_t MemberTable::implemented() const {
+  size_t n = 0;
+  for (const auto& h : handlers_)
+    if (h) ++n;
+  return n;
+}
+
+const MemberTable& EnlaceMembers() {
+  static const MemberTable table = [] {
+    MemberTable t(typelib::Library::Get().enlace());
+    RegisterObjectMembers(t);
+    RegisterPendingEntryMembers(t);
+    RegisterHelperMembers(t);
+    return t;
+  }();
+  return table;
+}
+
+void RunCreationHooks(Enlace&) {
+  // The company catalogue is loaded here once companies can be listed.
+}
+
+}  // namespace qrole::server

@@ -1,0 +1,52 @@
+// The implementations of the members of `Enlace`, by entry of the interface.
+//
+// Each subsystem registers its members in `EnlaceMembers()` through a
+// Register* function listed in member_table.cc. Registering a name or kind
+// that the interface does not have is a build fault and throws at start-up.
+
+#ifndef QROLE_SERVER_MEMBER_TABLE_H_
+#define QROLE_SERVER_MEMBER_TABLE_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "automation/object.h"
+#include "typelib/interface.h"
+
+namespace qrole::server {
+
+class Enlace;
+using MemberHandler = std::function<Variant(Enlace&, Args&)>;
+
+class MemberTable {
+ public:
+  explicit MemberTable(const typelib::ClassInfo& cls);
+
+  // Registers the implementation of entry (name, kind); throws
+  // std::logic_error when the interface has no such entry or it is taken.
+  void Add(const std::string& name, typelib::Kind kind, MemberHandler handler);
+  // The implementation of an entry, or nullptr when not built.
+  const MemberHandler* Find(const typelib::MemberInfo& member) const;
+  size_t implemented() const;
+
+ private:
+  const typelib::ClassInfo& cls_;
+  std::vector<MemberHandler> handlers_;  // by entry index
+};
+
+// The table of `Enlace`, filled on first use.
+const MemberTable& EnlaceMembers();
+
+// Hooks run when an Enlace is created (after its user code is set).
+using CreationHook = void (*)(Enlace&);
+void RunCreationHooks(Enlace& e);
+
+// Registration functions of the subsystems.
+void RegisterObjectMembers(MemberTable& t);
+void RegisterPendingEntryMembers(MemberTable& t);
+void RegisterHelperMembers(MemberTable& t);
+
+}  // namespace qrole::server
+
+#endif  // QROLE_SERVER_MEMBER_TABLE_H_
