@@ -1,0 +1,22 @@
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/executable.h"
+
+namespace qrole::platform {
+
+std::string ExecutablePath() {
+  std::vector<char> buf(4096);
+  ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return "";
+  return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+std::string EnvironmentVariable(const std::string& name) {
+  const char* v = std::getenv(name.c_str());
+  return v ? v : "";
+}
+
+}  // namespace qrole::platform
