@@ -23,6 +23,10 @@ std::string RuntimeErrorText(int32_t number) {
       return "Subscript out of range";
     case kDivisionByZero:
       return "Division by zero";
+    case kFileNotFound:
+      return "File not found";
+    case kFileAccess:
+      return "Path/File access error";
     case kTypeMismatch:
       return "Type mismatch";
     case kObjectNotSet:

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "server/company_catalogue.h"
+
 namespace qrole::server {
 
 MemberTable::MemberTable(const typelib::ClassInfo& cls)
@@ -33,6 +35,7 @@ const MemberTable& EnlaceMembers() {
   static const MemberTable table = [] {
     MemberTable t(typelib::Library::Get().enlace());
     RegisterObjectMembers(t);
+    RegisterCompanyMembers(t);
     RegisterPendingEntryMembers(t);
     RegisterHelperMembers(t);
     return t;
@@ -40,8 +43,12 @@ const MemberTable& EnlaceMembers() {
   return table;
 }
 
-void RunCreationHooks(Enlace&) {
-  // The company catalogue is loaded here once companies can be listed.
+void RunCreationHooks(Enlace& e) {
+  // An error while loading the catalogue does not stop the creation.
+  try {
+    LoadEmpresas(e);
+  } catch (const std::exception&) {
+  }
 }
 
 }  // namespace qrole::server

@@ -39,11 +39,11 @@ class MemberTable {
 const MemberTable& EnlaceMembers();
 
 // Hooks run when an Enlace is created (after its user code is set).
-using CreationHook = void (*)(Enlace&);
 void RunCreationHooks(Enlace& e);
 
 // Registration functions of the subsystems.
 void RegisterObjectMembers(MemberTable& t);
+void RegisterCompanyMembers(MemberTable& t);
 void RegisterPendingEntryMembers(MemberTable& t);
 void RegisterHelperMembers(MemberTable& t);
 

@@ -1,0 +1,98 @@
+// Members of the company family: catalogue and opening, parameters and
+// settings, the accounting date.
+
+#include "automation/convert.h"
+#include "qrole/error.h"
+#include "server/company_catalogue.h"
+#include "server/company_header.h"
+#include "server/company_params.h"
+#include "server/dates.h"
+#include "server/enlace.h"
+#include "server/member_table.h"
+
+namespace qrole::server {
+
+namespace {
+
+using typelib::Kind;
+
+void RequireLocal(const Enlace& e, const char* member) {
+  if (e.state().web_mode) RaiseNotImplemented(std::string(member) + " (web)");
+}
+
+}  // namespace
+
+void RegisterCompanyMembers(MemberTable& t) {
+  t.Add("LoadEmpresas", Kind::kMethod, [](Enlace& e, Args&) {
+    RequireLocal(e, "LoadEmpresas");
+    LoadEmpresas(e);
+    return Variant();
+  });
+  t.Add("AbrirEmpresa", Kind::kMethod, [](Enlace& e, Args& a) {
+    AbrirEmpresa(e, a.Str(0), a.Str(1));
+    return Variant();
+  });
+  t.Add("Empresa", Kind::kMethod,
+        [](Enlace& e, Args&) { return Variant::FromString(e.state().company_path); });
+  t.Add("NumeroEmpresa", Kind::kMethod,
+        [](Enlace& e, Args&) { return Variant::FromString(e.state().company_number); });
+  t.Add("MesInicioEjercicio", Kind::kMethod, [](Enlace& e, Args&) {
+    return Variant::FromString(HeaderText(e.state().company_header, "APERTURA"));
+  });
+  for (const char* name : {"año", "Elyear"}) {
+    t.Add(name, Kind::kMethod,
+          [](Enlace& e, Args& a) { return Variant::FromString(Anio(e, a.Int(0))); });
+  }
+  for (const char* name : {"EmpresaAñoAnterior", "PreviousYearCompany"}) {
+    t.Add(name, Kind::kMethod,
+          [](Enlace& e, Args&) { return Variant::FromString(EmpresaAnioAnterior(e)); });
+  }
+
+  t.Add("GetTotal", Kind::kMethod, [](Enlace& e, Args& a) {
+    RequireLocal(e, "GetTotal");
+    return Variant::FromString(GetTotal(e, a.Str(0)));
+  });
+  t.Add("PutTotal", Kind::kMethod, [](Enlace& e, Args& a) {
+    RequireLocal(e, "PutTotal");
+    PutTotal(e, a.Str(0), a.Str(1));
+    return Variant();
+  });
+  t.Add("GET_TOTAL", Kind::kMethod, [](Enlace& e, Args& a) {
+    RequireLocal(e, "GET_TOTAL");
+    return Variant::FromString(GetSetting(e.state().company_path, a.Str(0)));
+  });
+  t.Add("PUT_TOTAL", Kind::kMethod, [](Enlace& e, Args& a) {
+    RequireLocal(e, "PUT_TOTAL");
+    std::string file = a.Str(2);
+    PutSetting(file.empty() ? e.state().company_path : file, a.Str(0), a.Str(1));
+    return Variant();
+  });
+  t.Add("Config", Kind::kGet, [](Enlace& e, Args& a) {
+    RequireLocal(e, "Config");
+    return Variant::FromString(GetTotal(e, a.Str(0)));
+  });
+  t.Add("Config", Kind::kLet, [](Enlace& e, Args& a) {
+    RequireLocal(e, "Config");
+    PutTotal(e, a.Str(0), ToStr(a.value()));
+    return Variant();
+  });
+  t.Add("LeerConfig", Kind::kGet, [](Enlace& e, Args&) {
+    RequireLocal(e, "LeerConfig");
+    return Variant::FromObject(LeerConfig(e));
+  });
+
+  t.Add("Fecha", Kind::kLet, [](Enlace& e, Args& a) {
+    e.ComprobarEmpresaAbierta();
+    std::string text = Trim(ToStr(a.value()));
+    if (text.empty()) throw AutomationError(5000, "Let Fecha", "La fecha está vacía");
+    e.state().accounting_date = ValidarFecha(e, ToStr(a.value()));
+    return Variant();
+  });
+  t.Add("Fecha", Kind::kGet, [](Enlace& e, Args&) {
+    std::string d = e.state().accounting_date;
+    if (!d.empty() && static_cast<unsigned char>(d[0]) > 64) d[0] = static_cast<char>(d[0] - 17);
+    return Variant::FromString(d);
+  });
+}
+
+}  // namespace qrole::server

@@ -1,0 +1,43 @@
+// Company parameters: single values of the company file's header and of its
+// settings text (the lines "NAME=value" after the header).
+//
+// Every call reads or writes the file itself; nothing is cached. A failing
+// step (file busy, locked, unreadable) is run again; at the 1000th failure
+// of a call the operation gives up quietly (reads answer the empty text,
+// writes write nothing): no error reaches the client from these four.
+
+#ifndef QROLE_SERVER_COMPANY_PARAMS_H_
+#define QROLE_SERVER_COMPANY_PARAMS_H_
+
+#include <string>
+
+#include "automation/collection.h"
+
+namespace qrole::server {
+
+class Enlace;
+
+inline constexpr int kParamRetryLimit = 1000;
+
+// Value of one parameter of the open company ("No hay una empresa abierta"
+// when none is open): a header field read by its type, or else the
+// settings-text value of that name.
+std::string GetTotal(Enlace& e, const std::string& desc);
+
+// Stores one parameter of the open company (nothing when none is open).
+void PutTotal(Enlace& e, const std::string& desc, const std::string& value);
+
+// Value of the settings-text key `key` (ignoring case; whole keys only) of
+// the company file at `path`; empty when absent.
+std::string GetSetting(const std::string& path, const std::string& key);
+
+// Sets the settings-text key of the company file at `path` (the key is
+// stored upper-cased; an empty value removes it).
+void PutSetting(const std::string& path, const std::string& key, const std::string& value);
+
+// Every parameter as "NAME" TAB value, then every settings line.
+std::shared_ptr<Collection> LeerConfig(Enlace& e);
+
+}  // namespace qrole::server
+
+#endif  // QROLE_SERVER_COMPANY_PARAMS_H_
