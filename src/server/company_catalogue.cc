@@ -13,7 +13,8 @@
 #include "server/company_params.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
-#include "server/registry.h"
+#include "data/currency_table.h"
+#include "data/registry.h"
 
 namespace qrole::server {
 
@@ -28,8 +29,8 @@ bool HasSeparator(const std::string& s) {
 }
 
 std::string DataDirectory() {
-  std::string dir = ToStr(LeerRegistro("DATOS_DIR"));
-  if (dir.empty()) dir = ToStr(LeerRegistro("DATOS_DIR"));
+  std::string dir = ToStr(data::LeerRegistro("DATOS_DIR"));
+  if (dir.empty()) dir = ToStr(data::LeerRegistro("DATOS_DIR"));
   return platform::NormalizeSeparators(dir);
 }
 
@@ -128,9 +129,6 @@ void LoadEmpresas(Enlace& e) {
 void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& password) {
   ProcessState& process = Process();
   process.stop_posting = false;
-  if (platform::ToUpperCase(password.substr(0, 2)) == "/C") {
-    RaiseNotImplemented("AbrirEmpresa (creación de empresa)");
-  }
   if (e.state().web_mode) RaiseNotImplemented("AbrirEmpresa (web)");
 
   platform::Env* env = platform::CurrentEnv();
@@ -138,7 +136,7 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   std::string name = empresa;
   std::string path;
   run.Step([&] {
-    if (name.empty()) name = ToStr(LeerRegistro("Active"));
+    if (name.empty()) name = ToStr(data::LeerRegistro("Active"));
   });
   run.Step([&] {
     std::string tail = name.size() > 4 ? name.substr(name.size() - 4) : name;
@@ -199,10 +197,10 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   e.state().company_directory = SepararRuta(platform::NormalizeSeparators(name)).directory;
   // Kept in step with the company's "Global_Dir" setting; errors are ignored.
   try {
-    std::string global = ToStr(LeerRegistro("GLOBAL_DIR"));
+    std::string global = ToStr(data::LeerRegistro("GLOBAL_DIR"));
     if (Trim(global).empty()) {
       process.global_directory = GetTotal(e, "Global_Dir");
-      GrabarRegistro("Global_Dir", Variant::FromString(process.global_directory));
+      data::GrabarRegistro("Global_Dir", Variant::FromString(process.global_directory));
     } else {
       process.global_directory = global;
       if (Trim(GetTotal(e, "Global_Dir")).empty()) PutTotal(e, "Global_Dir", global);
@@ -211,6 +209,7 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   }
   process.company_directory = e.state().company_directory;
   process.company_number = e.state().company_number;
+  data::Currencies().loaded = false;  // the new company's table is loaded with its tables
   // The company's configuration file is copied into the settings; errors are ignored.
   try {
     auto text = env->Files().ReadAll(e.state().company_directory + "VdfOl" +
@@ -224,7 +223,7 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
                                                                             : end - start);
         size_t tab = line.find('\t');
         if (tab != std::string::npos && line.find('\t', tab + 1) == std::string::npos)
-          GrabarRegistro(line.substr(0, tab), Variant::FromString(line.substr(tab + 1)));
+          data::GrabarRegistro(line.substr(0, tab), Variant::FromString(line.substr(tab + 1)));
         if (end == std::string::npos) break;
         start = end + 2;
       }
@@ -232,7 +231,7 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   } catch (const std::exception&) {
   }
   run.Step([&] {
-    std::string dir = ToStr(LeerRegistro("DIRECTORY"));
+    std::string dir = ToStr(data::LeerRegistro("DIRECTORY"));
     platform::Status s = env->Files().SetCurrentDirectory(dir);
     if (!s.ok()) throw AutomationError(runtime_error::kFileAccess, "", s.message());
   });

@@ -3,7 +3,10 @@
 
 #include "automation/convert.h"
 #include "qrole/error.h"
+#include "platform/text_encoding.h"
 #include "server/company_catalogue.h"
+#include "server/company_creation.h"
+#include "server/process_state.h"
 #include "server/company_header.h"
 #include "server/company_params.h"
 #include "server/dates.h"
@@ -29,8 +32,32 @@ void RegisterCompanyMembers(MemberTable& t) {
     return Variant();
   });
   t.Add("AbrirEmpresa", Kind::kMethod, [](Enlace& e, Args& a) {
-    AbrirEmpresa(e, a.Str(0), a.Str(1));
+    const std::string password = a.Str(1);
+    if (platform::ToUpperCase(password.substr(0, 2)) == "/C") {
+      // Creation: the new company's path comes back in the password; it is not opened.
+      RequireLocal(e, "AbrirEmpresa");
+      Process().stop_posting = false;
+      std::string path = CreateCompanyFileSet(a.Str(0), password);
+      LoadEmpresas(e);
+      a.ref(1) = Variant::FromString(path);
+      return Variant();
+    }
+    AbrirEmpresa(e, a.Str(0), password);
     return Variant();
+  });
+  t.Add("CrearEmpresa", Kind::kMethod, [](Enlace& e, Args& a) {
+    RequireLocal(e, "CrearEmpresa");
+    CreationArgs args;
+    args.year = a.Str(1);
+    args.levels = a.Str(2);
+    args.auxiliaries = a.Str(3);
+    args.currency_base = a.Str(4);
+    args.opening_month = a.Str(5);
+    args.chart = a.Lng(6);
+    args.vat_kind = a.Lng(7);
+    std::string path = CreateCompanyFileSet(a.Str(0), CreationOptions(args));
+    LoadEmpresas(e);
+    return Variant::FromString(path);
   });
   t.Add("Empresa", Kind::kMethod,
         [](Enlace& e, Args&) { return Variant::FromString(e.state().company_path); });

@@ -8,7 +8,7 @@
 #include "server/member_table.h"
 #include "server/object_factory.h"
 #include "server/process_state.h"
-#include "server/registry.h"
+#include "data/registry.h"
 #include "server/test_env.h"
 #include "util/str_builder.h"
 
@@ -236,34 +236,34 @@ TEST(RegistryTest, ReadRules) {
       "Long=" + std::string(300, 'x') + "\n"
       "[SOFTWARE\\QRN\\Valdrix\\Otra]\n"
       "Clave=1\n");
-  EXPECT_EQ(LeerRegistro("datos_dir"), Variant::FromString("/srv/datos/"));
-  EXPECT_EQ(LeerRegistro("Missing", "Settings", Variant::FromString("def")),
+  EXPECT_EQ(data::LeerRegistro("datos_dir"), Variant::FromString("/srv/datos/"));
+  EXPECT_EQ(data::LeerRegistro("Missing", "Settings", Variant::FromString("def")),
             Variant::FromString("def"));
-  EXPECT_EQ(LeerRegistro("Missing"), Variant::FromString(""));
-  EXPECT_EQ(LeerRegistro("Blank", "Settings", Variant::FromString("d")), Variant::FromString("d"));
-  EXPECT_EQ(LeerRegistro("Flag"), Variant::FromBool(true));
-  EXPECT_EQ(LeerRegistro("Off"), Variant::FromBool(false));
-  EXPECT_EQ(ToStr(LeerRegistro("Long")).size(), 255u);
-  EXPECT_EQ(LeerRegistro("Clave", "otra"), Variant::FromString("1"));
-  EXPECT_EQ(LeerRegistro("Clave"), Variant::FromString(""));
+  EXPECT_EQ(data::LeerRegistro("Missing"), Variant::FromString(""));
+  EXPECT_EQ(data::LeerRegistro("Blank", "Settings", Variant::FromString("d")), Variant::FromString("d"));
+  EXPECT_EQ(data::LeerRegistro("Flag"), Variant::FromBool(true));
+  EXPECT_EQ(data::LeerRegistro("Off"), Variant::FromBool(false));
+  EXPECT_EQ(ToStr(data::LeerRegistro("Long")).size(), 255u);
+  EXPECT_EQ(data::LeerRegistro("Clave", "otra"), Variant::FromString("1"));
+  EXPECT_EQ(data::LeerRegistro("Clave"), Variant::FromString(""));
 }
 
 TEST(RegistryTest, WriteRulesAndDirectoryDefault) {
   TestEnv env;
-  GrabarRegistro("Active", Variant::FromString(""));
+  data::GrabarRegistro("Active", Variant::FromString(""));
   EXPECT_EQ(env.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Active"), " ");
-  EXPECT_EQ(LeerRegistro("Active", "Settings", Variant::FromString("x")), Variant::FromString("x"));
-  GrabarRegistro("Flag", Variant::FromBool(true));
-  EXPECT_EQ(LeerRegistro("Flag"), Variant::FromBool(true));
-  GrabarRegistro("Otro", Variant::FromLong(5), "Seccion", "Producto");
+  EXPECT_EQ(data::LeerRegistro("Active", "Settings", Variant::FromString("x")), Variant::FromString("x"));
+  data::GrabarRegistro("Flag", Variant::FromBool(true));
+  EXPECT_EQ(data::LeerRegistro("Flag"), Variant::FromBool(true));
+  data::GrabarRegistro("Otro", Variant::FromLong(5), "Seccion", "Producto");
   EXPECT_EQ(env.Settings().Read("SOFTWARE\\QRN\\Producto\\Seccion", "Otro"), "5");
   // No "Directory" written: the program directory this build ships.
-  std::string dir = ToStr(LeerRegistro("Directory"));
-  EXPECT_EQ(dir, ShippedProgramDirectory());
+  std::string dir = ToStr(data::LeerRegistro("Directory"));
+  EXPECT_EQ(dir, data::ShippedProgramDirectory());
   EXPECT_EQ(Process().program_directory, dir);
   EXPECT_EQ(dir.back(), '/');
-  GrabarRegistro("Directory", Variant::FromString("/opt/qrole/"));
-  EXPECT_EQ(LeerRegistro("Directory"), Variant::FromString("/opt/qrole/"));
+  data::GrabarRegistro("Directory", Variant::FromString("/opt/qrole/"));
+  EXPECT_EQ(data::LeerRegistro("Directory"), Variant::FromString("/opt/qrole/"));
 }
 
 TEST(StartupTest, LocaleFromTheProfile) {

@@ -4,7 +4,7 @@
 #include "data/message_table.h"
 #include "platform/env.h"
 #include "server/process_state.h"
-#include "server/registry.h"
+#include "data/registry.h"
 
 namespace qrole::server {
 
@@ -29,7 +29,7 @@ void RunStartup() {
   format.currency_digits = p.currency_decimals;
   SetCurrentNumberFormat(format);
 
-  p.program_directory = ToStr(LeerRegistro("Directory"));
+  p.program_directory = ToStr(data::LeerRegistro("Directory"));
   p.started = true;
 }
 

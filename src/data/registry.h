@@ -3,14 +3,14 @@
 // Values live under "SOFTWARE\QRN\" + product + "\" + section (product
 // "Valdrix", section "Settings" by default), in the platform's settings store.
 
-#ifndef QROLE_SERVER_REGISTRY_H_
-#define QROLE_SERVER_REGISTRY_H_
+#ifndef QROLE_DATA_REGISTRY_H_
+#define QROLE_DATA_REGISTRY_H_
 
 #include <string>
 
 #include "qrole/variant.h"
 
-namespace qrole::server {
+namespace qrole::data {
 
 inline constexpr const char* kDefaultSection = "Settings";
 inline constexpr const char* kDefaultProduct = "Valdrix";
@@ -35,6 +35,6 @@ void GrabarRegistro(const std::string& name, const Variant& value,
 // types, currency tables), ending with "/".
 std::string ShippedProgramDirectory();
 
-}  // namespace qrole::server
+}  // namespace qrole::data
 
-#endif  // QROLE_SERVER_REGISTRY_H_
+#endif  // QROLE_DATA_REGISTRY_H_

@@ -1,4 +1,4 @@
-#include "server/registry.h"
+#include "data/registry.h"
 
 #include "automation/convert.h"
 #include "platform/env.h"
@@ -6,7 +6,7 @@
 #include "platform/path.h"
 #include "platform/text_encoding.h"
 
-namespace qrole::server {
+namespace qrole::data {
 
 namespace {
 
@@ -70,4 +70,4 @@ void GrabarRegistro(const std::string& name, const Variant& value, const std::st
   store.Write(key, name, text);
 }
 
-}  // namespace qrole::server
+}  // namespace qrole::data
