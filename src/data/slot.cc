@@ -1,0 +1,118 @@
+#include "data/slot.h"
+
+#include <charconv>
+#include <utility>
+
+#include "data/number_codec.h"
+#include "platform/text_encoding.h"
+
+namespace qrole::data {
+
+namespace {
+
+const FieldLayout& EmptyField() {
+  static const FieldLayout empty;
+  return empty;
+}
+
+const std::string& EmptyText() {
+  static const std::string empty;
+  return empty;
+}
+
+}  // namespace
+
+const FieldLayout& Slot::field(int field) const {
+  return IsField(field) ? layout_.fields[static_cast<size_t>(field)] : EmptyField();
+}
+
+int32_t Slot::field_start(int field) const {
+  if (field < 1 || field > num_fields() + 1) return 0;
+  return layout_.field_start[static_cast<size_t>(field)];
+}
+
+const std::string& Slot::Value(int field) const {
+  return IsField(field) ? values_[static_cast<size_t>(field)] : EmptyText();
+}
+
+std::string& Slot::MutableValue(int field) {
+  return IsField(field) ? values_[static_cast<size_t>(field)] : scratch_;
+}
+
+void Slot::SetRaw(int field, std::string_view cp1252) {
+  std::string& value = MutableValue(field);
+  const FieldLayout& f = this->field(field);
+  if (IsNumericType(f.type)) {
+    value.assign(cp1252);
+    return;
+  }
+  const size_t width = static_cast<size_t>(f.width);
+  value.assign(cp1252.substr(0, width));
+  value.resize(width, ' ');
+}
+
+void Slot::SetText(int field, std::string_view utf8) {
+  SetRaw(field, platform::Utf8ToCp1252(utf8));
+}
+
+std::string Slot::Text(int field) const { return platform::Cp1252ToUtf8(Value(field)); }
+
+std::string Slot::TrimmedText(int field) const {
+  const std::string& raw = Value(field);
+  size_t end = raw.size();
+  while (end > 0 && raw[end - 1] == ' ') --end;
+  return platform::Cp1252ToUtf8(std::string_view(raw).substr(0, end));
+}
+
+void Slot::SetNumber(int field, double value) {
+  char buf[64];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  SetRaw(field, ec == std::errc() ? std::string_view(buf, static_cast<size_t>(end - buf)) : "0");
+}
+
+double Slot::Number(int field) const { return ParsePlainDecimal(Value(field)); }
+
+void Slot::ClearValues() {
+  values_.resize(static_cast<size_t>(num_fields()) + 1);
+  for (int i = 1; i <= num_fields(); ++i) {
+    values_[static_cast<size_t>(i)].assign(
+        static_cast<size_t>(layout_.fields[static_cast<size_t>(i)].width), ' ');
+  }
+}
+
+void Slot::RestoreValues(const Values& values) {
+  if (values.size() == values_.size()) values_ = values;
+}
+
+bool Slot::IsCancelled() const { return std::string_view(record_).starts_with(kCancelledMark); }
+
+void Slot::Open(TableLayout layout, std::string table_name, std::unique_ptr<platform::File> file,
+                std::string data_path, std::string index_path) {
+  layout_ = std::move(layout);
+  table_name_ = std::move(table_name);
+  if (table_name_.size() < 5) table_name_.resize(5, ' ');
+  file_ = std::move(file);
+  data_path_ = std::move(data_path);
+  index_path_ = std::move(index_path);
+  has_index_ = false;
+  record_.clear();
+  ClearValues();
+}
+
+void Slot::SetIndexes(const TableLayout& with_indexes) {
+  layout_.indexes = with_indexes.indexes;
+  layout_.index_count = with_indexes.index_count;
+}
+
+void Slot::Close() {
+  file_.reset();
+  layout_ = TableLayout();
+  table_name_.clear();
+  data_path_.clear();
+  index_path_.clear();
+  has_index_ = false;
+  values_.clear();
+  record_.clear();
+}
+
+}  // namespace qrole::data
