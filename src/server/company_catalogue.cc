@@ -14,6 +14,7 @@
 #include "server/enlace.h"
 #include "server/process_state.h"
 #include "data/currency_table.h"
+#include "data/globals.h"
 #include "data/registry.h"
 
 namespace qrole::server {
@@ -174,7 +175,7 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
     if (Val(e.state().company_number) == 0)
       RaiseObjectError(50002, "Número Empresa Valdrix no válido: \n" + name);
   });
-  process.index_maintenance = true;
+  data::SetIndexMaintenance(true);
   run.Step([&] {
     std::string header;
     if (!file->ReadAt(0, kHeaderSize, &header).ok())
@@ -207,8 +208,9 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
     }
   } catch (const std::exception&) {
   }
-  process.company_directory = e.state().company_directory;
-  process.company_number = e.state().company_number;
+  data::SetCompany(e.state().company_directory, e.state().company_number);
+  data::SetFiscalYear(HeaderText(e.state().company_header, "AÑO"),
+                      static_cast<int>(Val(HeaderText(e.state().company_header, "APERTURA"))));
   data::Currencies().loaded = false;  // the new company's table is loaded with its tables
   // The company's configuration file is copied into the settings; errors are ignored.
   try {

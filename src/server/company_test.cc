@@ -5,6 +5,7 @@
 #include <map>
 
 #include "automation/convert.h"
+#include "data/globals.h"
 #include "automation/dispatcher.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
@@ -123,9 +124,9 @@ TEST_F(CompanyTest, OpensByBareNameLowerCaseExtensionAndFullPath) {
   EXPECT_EQ(e_->state().company_directory, "");
   Open(data_dir_ + "EMPRE01.QRT");
   EXPECT_EQ(e_->state().company_directory, data_dir_);
-  EXPECT_EQ(Process().company_directory, data_dir_);
-  EXPECT_EQ(Process().company_number, "01");
-  EXPECT_TRUE(Process().index_maintenance);
+  EXPECT_EQ(data::Globals().company_directory, data_dir_);
+  EXPECT_EQ(data::Globals().company_number, "01");
+  EXPECT_TRUE(data::Globals().index_maintenance);
   EXPECT_EQ(Process().account_levels[1], 4);
   EXPECT_EQ(Process().account_levels[2], 3);
   // Windows separators are accepted.

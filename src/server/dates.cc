@@ -1,6 +1,7 @@
 #include "server/dates.h"
 
 #include "automation/convert.h"
+#include "data/date_codec.h"
 #include "qrole/error.h"
 #include "server/company_header.h"
 #include "server/enlace.h"
@@ -13,13 +14,9 @@ constexpr int kDateError = 50003;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// dd/mm/yy to the stored form: years below 60 are 2000 to 2059 and get their
-// tens digit shifted by 17 codes; the blank date gives the empty text.
+// dd/mm/yy to the stored form, by the record layer's date codec.
 std::string StoredFromShortDate(const std::string& ddmmyy) {
-  if (ddmmyy == "  /  /  ") return "";
-  std::string yy = ddmmyy.substr(6, 2);
-  if (yy < "60") yy[0] = static_cast<char>(yy[0] + 17);
-  return yy + ddmmyy.substr(3, 2) + ddmmyy.substr(0, 2);
+  return data::ConvertirFechaCodec(ddmmyy);
 }
 
 // Two characters as a 16-bit integer, as the runtime's standard conversion

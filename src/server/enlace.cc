@@ -1,31 +1,13 @@
 #include "server/enlace.h"
 
-#include <vector>
-
+#include "data/record_file.h"
 #include "qrole/error.h"
 #include "server/member_table.h"
 #include "server/startup.h"
 
 namespace qrole::server {
 
-namespace {
-
-std::vector<void (*)()>& Closers() {
-  static std::vector<void (*)()> closers;
-  return closers;
-}
-
-}  // namespace
-
-void RegisterFileCloser(void (*closer)()) {
-  for (auto c : Closers())
-    if (c == closer) return;
-  Closers().push_back(closer);
-}
-
-void CloseAllFiles() {
-  for (auto closer : Closers()) closer();
-}
+void CloseAllFiles() { data::CloseAllFiles(); }
 
 void RaiseEmpresaNoAbierta() {
   RaiseObjectError(50006, "Empresa No Abierta ... Abrir Empresa y reintentar");

@@ -98,9 +98,7 @@ class Enlace : public Object {
 [[noreturn]] void RaiseEmpresaNoAbierta();
 
 // Closes every file the server has open and sends the keyed engine "K".
-// Subsystems that keep files open between calls register their closer here.
 void CloseAllFiles();
-void RegisterFileCloser(void (*closer)());
 
 }  // namespace qrole::server
 

@@ -1,5 +1,7 @@
 #include "server/process_state.h"
 
+#include "data/globals.h"
+
 namespace qrole::server {
 
 ProcessState& Process() {
@@ -7,6 +9,9 @@ ProcessState& Process() {
   return state;
 }
 
-void ResetProcessState() { Process() = ProcessState(); }
+void ResetProcessState() {
+  Process() = ProcessState();
+  data::ResetDataLayer();
+}
 
 }  // namespace qrole::server

@@ -18,18 +18,16 @@ struct ProcessState {
   // Set at start-up.
   bool started = false;
   int16_t currency_decimals = 0;  // the locale's currency digits
-  std::string program_directory;  // registry value "Directory"
 
   // Object properties shared by every object.
   std::string currency_code = "   ";  // exactly three characters
   double exchange_rate = 0;
 
-  // Copies of the last opened company.
-  std::string company_directory;
-  std::string company_number;
+  // Levels and the global directory of the last opened company. The copies
+  // of its directory and number, the index maintenance flag and the program
+  // directory are the data layer's (data/globals.h).
   std::array<int, 6> account_levels{};      // slots 1..5
   std::array<int, 6> cost_centre_levels{};  // slots 0..5
-  bool index_maintenance = false;
   std::string global_directory;
 
   // Posting stops for every object once set (entry number conflicts).

@@ -3,6 +3,7 @@
 #include "automation/convert.h"
 #include "automation/dispatcher.h"
 #include "automation/record_object.h"
+#include "data/globals.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
 #include "server/member_table.h"
@@ -260,7 +261,7 @@ TEST(RegistryTest, WriteRulesAndDirectoryDefault) {
   // No "Directory" written: the program directory this build ships.
   std::string dir = ToStr(data::LeerRegistro("Directory"));
   EXPECT_EQ(dir, data::ShippedProgramDirectory());
-  EXPECT_EQ(Process().program_directory, dir);
+  EXPECT_EQ(data::Globals().program_directory, dir);
   EXPECT_EQ(dir.back(), '/');
   data::GrabarRegistro("Directory", Variant::FromString("/opt/qrole/"));
   EXPECT_EQ(data::LeerRegistro("Directory"), Variant::FromString("/opt/qrole/"));

@@ -1,6 +1,7 @@
 #include "server/startup.h"
 
 #include "automation/convert.h"
+#include "data/globals.h"
 #include "data/message_table.h"
 #include "platform/env.h"
 #include "server/process_state.h"
@@ -29,7 +30,7 @@ void RunStartup() {
   format.currency_digits = p.currency_decimals;
   SetCurrentNumberFormat(format);
 
-  p.program_directory = ToStr(data::LeerRegistro("Directory"));
+  data::SetProgramDirectory(ToStr(data::LeerRegistro("Directory")));
   p.started = true;
 }
 
