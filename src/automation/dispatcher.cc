@@ -58,7 +58,8 @@ InvokeResult Invoke(Object& target, const std::string& name, Kind kind, std::vec
                     const NamedArgs& named) {
   const MemberInfo& m = ResolveMember(target.info(), name, kind, args);
   const bool assigns = m.kind == Kind::kLet || m.kind == Kind::kSet;
-  if (assigns && args.empty() && named.empty()) RaiseRuntimeError(runtime_error::kWrongArgCount);
+  // The value being assigned is always the last positional argument.
+  if (assigns && args.empty()) RaiseRuntimeError(runtime_error::kWrongArgCount);
 
   Variant assigned;
   if (assigns) {
@@ -66,6 +67,16 @@ InvokeResult Invoke(Object& target, const std::string& name, Kind kind, std::vec
     args.pop_back();
   }
   const size_t nparams = m.params.size();
+  if (!assigns && nparams == 0 && !args.empty() && named.empty()) {
+    // Arguments given to a property without parameters go to the default
+    // member of the object it returns: Empresas(1) is Empresas.Item(1).
+    std::vector<Variant> none;
+    Variant object = target.Call(m, none);
+    if (!object.IsObject() || !object.object() ||
+        object.object()->info().FindByName("Item").empty())
+      RaiseRuntimeError(runtime_error::kWrongArgCount);
+    return Invoke(*object.object(), "Item", Kind::kMethod, std::move(args));
+  }
   if (args.size() > nparams) RaiseRuntimeError(runtime_error::kWrongArgCount);
   std::vector<Variant> call(nparams, Variant::Missing());
   std::vector<bool> passed(nparams, false);

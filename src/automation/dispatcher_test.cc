@@ -141,6 +141,27 @@ TEST(DispatcherTest, PropertiesGetLetAndIndexes) {
             Variant::FromString("at q"));
 }
 
+TEST(DispatcherTest, AssigningWithoutAValueIsRefused) {
+  Probe p;
+  EXPECT_EQ(ErrorOf([&] { Invoke(p, "Valor", Kind::kLet, {}, {{"x", Variant::FromLong(1)}}); }),
+            450);
+}
+
+TEST(DispatcherTest, ArgumentsOfAPropertyWithoutParametersGoToTheDefaultMember) {
+  struct Holder : Probe {
+    std::shared_ptr<Collection> col = Collection::Create();
+    Variant Call(const typelib::MemberInfo& m, std::vector<Variant>& args) override {
+      if (m.name == "Solo") return Variant::FromObject(col);
+      return Probe::Call(m, args);
+    }
+  } h;
+  h.col->Add(Variant::FromString("uno"));
+  h.col->Add(Variant::FromString("dos"));
+  EXPECT_EQ(Invoke(h, "Solo", Kind::kGet, {Variant::FromLong(2)}).value, Variant::FromString("dos"));
+  // A property whose value has no default member refuses the arguments.
+  EXPECT_EQ(ErrorOf([&] { Invoke(h, "Valor", Kind::kGet, {Variant::FromLong(1)}); }), 450);
+}
+
 TEST(DispatcherTest, ResultsAreConvertedToTheDeclaredType) {
   Probe p;
   // An enumeration result is a Long.

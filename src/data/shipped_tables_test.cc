@@ -16,8 +16,7 @@ namespace qrole::data {
 namespace {
 
 std::string SourceFile(const std::string& name) {
-  const char* root = std::getenv("QROLE_SOURCE_DIR");
-  std::ifstream in(std::string(root ? root : ".") + "/src/data/tables/" + name);
+  std::ifstream in(std::string(QROLE_SOURCE_DIR) + "/src/data/tables/" + name);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -31,6 +30,7 @@ class ShippedTablesTest : public ::testing::Test {
   void SetUp() override {
     auto tables = ParseTableSource(SourceFile("tables.txt"));
     ASSERT_TRUE(tables.ok()) << tables.status().ToString();
+    ASSERT_FALSE(tables->empty()) << "no table source";
     for (const TableSource& t : *tables) {
       std::string bytes = EncodeDefinition(t);
       auto layout = ParseFieldEntries(bytes);

@@ -14,7 +14,12 @@ std::string NormalizeSeparators(std::string_view path) {
   return out;
 }
 
-bool IsAbsolutePath(std::string_view path) { return !path.empty() && IsSeparator(path[0]); }
+bool IsAbsolutePath(std::string_view path) {
+  if (!path.empty() && IsSeparator(path[0])) return true;  // "/x", "\\server\share"
+  // A drive letter: "C:/x", "c:\x".
+  return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+         path[1] == ':' && IsSeparator(path[2]);
+}
 
 std::string JoinPath(std::string_view dir, std::string_view name) {
   if (dir.empty() || IsAbsolutePath(name)) return NormalizeSeparators(name);

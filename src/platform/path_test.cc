@@ -10,6 +10,9 @@ TEST(PathTest, SeparatorsAndJoin) {
   EXPECT_TRUE(IsAbsolutePath("/a"));
   EXPECT_TRUE(IsAbsolutePath("\\a"));
   EXPECT_FALSE(IsAbsolutePath("a/b"));
+  EXPECT_TRUE(IsAbsolutePath("C:/datos"));
+  EXPECT_TRUE(IsAbsolutePath("c:\\datos"));
+  EXPECT_FALSE(IsAbsolutePath("C:datos"));
   EXPECT_FALSE(IsAbsolutePath(""));
 
   EXPECT_EQ(JoinPath("/srv/datos", "EXTRA01.QRD"), "/srv/datos/EXTRA01.QRD");

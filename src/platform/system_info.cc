@@ -4,8 +4,6 @@
 
 namespace qrole::platform {
 
-std::string ShortPathName(std::string_view path) { return NormalizeSeparators(path); }
-
 std::optional<std::string> ParseUserDirs(std::string_view text, std::string_view variable,
                                          const std::string& home) {
   size_t start = 0;

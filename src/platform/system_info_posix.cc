@@ -103,4 +103,6 @@ std::string KnownFolderPath(KnownFolder folder) {
   return "/tmp";
 }
 
+std::string ShortPathName(std::string_view path) { return NormalizeSeparators(path); }
+
 }  // namespace qrole::platform

@@ -171,9 +171,10 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
     std::string number;
     if (!file->ReadAt(0, 2, &number).ok())
       throw AutomationError(runtime_error::kFileAccess, "", "read error");
-    e.state().company_number = platform::Cp1252ToUtf8(number);
-    if (Val(e.state().company_number) == 0)
-      RaiseObjectError(50002, "Número Empresa Valdrix no válido: \n" + name);
+    // A refused number is not kept: the object must not look open on it.
+    std::string text = platform::Cp1252ToUtf8(number);
+    if (Val(text) == 0) RaiseObjectError(50002, "Número Empresa Valdrix no válido: \n" + name);
+    e.state().company_number = text;
   });
   data::SetIndexMaintenance(true);
   run.Step([&] {

@@ -154,6 +154,7 @@ TEST_F(CompanyTest, Refusals) {
   AutomationError zero = ErrorOf([&] { Open("CERO"); });
   EXPECT_EQ(zero.number(), static_cast<int32_t>(0x8004C352));
   EXPECT_EQ(zero.description(), "Número Empresa Valdrix no válido: \nCERO");
+  EXPECT_FALSE(e_->company_open());  // a refused number is not kept
   WriteCompany(data_dir_ + "BLANCO.QRT", CompanySpec().Number("  "));
   EXPECT_EQ(ErrorOf([&] { Open("BLANCO"); }).number(), static_cast<int32_t>(0x8004C352));
 
