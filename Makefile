@@ -3,7 +3,7 @@
 #   make test   build everything and run every test
 # Both install any missing Debian package first.
 
-.PHONY: all deps build demo test test-sanitize bench format clean
+.PHONY: all deps build demo test test-sanitize bench format clean windows
 
 all: build
 
@@ -19,6 +19,10 @@ demo: build
 
 test: build
 	@ctest --preset default
+	@bash windows/run-tests.sh
+
+windows: deps
+	@bash windows/build.sh
 
 test-sanitize: deps
 	@cmake --preset sanitize >/dev/null
@@ -32,4 +36,4 @@ format:
 	@find include src tests bench tools -name '*.h' -o -name '*.cc' | xargs clang-format -i
 
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-windows

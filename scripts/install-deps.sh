@@ -7,7 +7,14 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   nlohmann-json3-dev liblmdb-dev libasio-dev libpugixml-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64
 )
+
+# npm fetches the LMDB sources for the Windows build; a machine may have it
+# from a Node.js installation of its own.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -27,5 +34,9 @@ else
 fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# The Windows server is tested under 32-bit Wine.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows server: QROLE75.exe and the tests that run under
+# Wine, into BUILD_DIR (default build-windows at the top of the repository).
+# Usage: windows/build.sh [BUILD_DIR]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build-windows}
+if ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
+  echo "windows: the MinGW-w64 cross compiler and Wine are needed (scripts/install-deps.sh)" >&2
+  exit 1
+fi
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root/windows" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/windows/mingw-i686.cmake" >/dev/null
+fi
+cmake --build "$build"
+echo "windows: $build/bin/QROLE75.exe"
