@@ -23,18 +23,6 @@ bool Exists(const std::string& path) {
 
 class CompanySocketTest : public ::testing::Test {
  protected:
-  CompanySocketTest() : server_(WithPrivateFolders()) {}
-  static ServerOptions WithPrivateFolders() {
-    ServerOptions o;
-    char tmpl[] = "/tmp/qrole-company-home.XXXXXX";
-    folders_ = ::mkdtemp(tmpl);
-    o.env["XDG_DATA_HOME"] = folders_ + "/share";
-    o.env["XDG_CONFIG_HOME"] = folders_ + "/config";
-    o.env["HOME"] = folders_;
-    return o;
-  }
-  ~CompanySocketTest() override { std::system(("rm -rf '" + folders_ + "'").c_str()); }
-
   std::string Create(const std::string& name, json more = json::array()) {
     json args = json::array({name});
     for (auto& a : more) args.push_back(a);
@@ -47,7 +35,6 @@ class CompanySocketTest : public ::testing::Test {
     return c_.Call(e_, "GetTotal", {name}).get<std::string>();
   }
 
-  static inline std::string folders_;
   ServerProcess server_;
   qrole::Client c_ = server_.Connect();
   int64_t e_ = c_.Create("Enlace");

@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
     std::printf("\nHelpers:\n");
     nlohmann::json r = c.Invoke(e, "CalcularMoneda", qrole::Client::Kind::kMethod, {100, 0, 0});
     Show("CalcularMoneda(100) byref", r["byref"]);
+    if (r.contains("messages")) Show("  message boxes", r["messages"]);
     Show("Util_TextoToArray", c.Call(e, "Util_TextoToArray", {"a\tb\r\nc"}));
 
     c.Call(e, "CerrarEmpresa");

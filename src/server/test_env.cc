@@ -20,4 +20,8 @@ TestEnv::TestEnv(const std::string& registry_ini, const std::string& win_ini)
 
 TestEnv::~TestEnv() { platform::SetEnvForTesting(previous_); }
 
+std::string TestEnv::KnownFolderPath(platform::KnownFolder folder) {
+  return home_.path() + "/known/" + std::to_string(static_cast<int>(folder));
+}
+
 }  // namespace qrole::server

@@ -25,6 +25,8 @@ class TestEnv : public platform::EnvWrapper {
   platform::Profile& GetProfile() override { return *profile_; }
   platform::MessageBoxes& Messages() override { return *messages_; }
   std::string QroleHome() override { return home_.path(); }
+  // The user's folders live inside the temporary home.
+  std::string KnownFolderPath(platform::KnownFolder folder) override;
 
   const std::string& home() const { return home_.path(); }
   // The message boxes shown since the last call, in order.

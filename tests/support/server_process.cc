@@ -123,6 +123,10 @@ void ServerProcess::Start() {
     if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
   }
   env["QROLE_HOME"] = home_;
+  // The user's folders (shared concept files, documents) stay inside the
+  // test's directory too.
+  env["XDG_DATA_HOME"] = dir_ + "/xdg-data";
+  env["XDG_CONFIG_HOME"] = dir_ + "/xdg-config";
   for (const auto& [name, value] : options_.env) {
     if (value.empty()) {
       env.erase(name);

@@ -11,7 +11,8 @@
 //   ServerProcess server(options);
 //
 // Each server gets a fresh temporary directory holding its QROLE_HOME
-// (home()), a data directory (data_dir()) and the socket (socket_path()).
+// (home()), a data directory (data_dir()), the user's data and configuration
+// folders (XDG_DATA_HOME, XDG_CONFIG_HOME) and the socket (socket_path()).
 // Unless `home_files` has its own "registry.ini", one is written that points
 // DATOS_DIR at data_dir(). The server's log (its stderr) goes to a file in
 // the directory (log()). The destructor stops the server with SIGTERM and
