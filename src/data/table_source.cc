@@ -119,8 +119,9 @@ platform::Result<std::vector<TableSource>> ParseTableSource(std::string_view tex
 std::string EncodeDefinition(const TableSource& table) {
   int positions = 0;
   for (const FieldSource& f : table.fields) positions += f.elements;
+  // The header entry: the field count, then the table's description.
   std::string bytes =
-      Padded(TwoCharacters(positions) + platform::Utf8ToCp1252(table.name), kEntrySize);
+      TwoCharacters(positions) + Padded(platform::Utf8ToCp1252(table.description), kEntrySize - 2);
   for (const FieldSource& f : table.fields) {
     for (int e = 0; e < f.elements; ++e) {
       // An array takes one entry per element; the first carries the count.

@@ -52,7 +52,8 @@ struct TableSource {
 // index number outside 1..10, a name longer than 23 bytes.
 platform::Result<std::vector<TableSource>> ParseTableSource(std::string_view text);
 
-// The bytes of the definition file of a table.
+// The bytes of the definition file of a table; its header entry carries the
+// description after the field count (bytes 2-32).
 std::string EncodeDefinition(const TableSource& table);
 
 // A number as a definition file writes it in two characters ("12", " 5");

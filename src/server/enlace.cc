@@ -2,6 +2,7 @@
 
 #include "data/record_file.h"
 #include "qrole/error.h"
+#include "server/company_catalogue.h"
 #include "server/member_table.h"
 #include "server/startup.h"
 
@@ -16,12 +17,14 @@ void RaiseEmpresaNoAbierta() {
 Enlace::Enlace() : Object(typelib::Library::Get().enlace()) {
   StartServer();
   state_.user_code = "98";
-  RunCreationHooks(*this);
+  // An error while loading the catalogue does not stop the creation.
+  try {
+    LoadEmpresas(*this);
+  } catch (const std::exception&) {
+  }
 }
 
 Enlace::~Enlace() { CloseAllFiles(); }
-
-std::shared_ptr<Enlace> Enlace::Create() { return std::make_shared<Enlace>(); }
 
 Collection& Enlace::collection(Col c) {
   auto& slot = collections_[static_cast<size_t>(c)];
@@ -60,7 +63,8 @@ void Enlace::LimpiarAsiento() {
 }
 
 Variant Enlace::Call(const typelib::MemberInfo& member, std::vector<Variant>& args) {
-  const MemberHandler* handler = EnlaceMembers().Find(member);
+  const MemberTable* table = InstalledMemberTable();
+  const MemberHandler* handler = table ? table->Find(member) : nullptr;
   if (!handler) RaiseNotImplemented(member.name);
   Args a(args);
   return (*handler)(*this, a);

@@ -62,6 +62,8 @@ class Enlace : public Object {
   Enlace();            // object creation
   ~Enlace() override;  // object destruction: closes the keyed engine and every file
 
+  // A new object whose members are those of every subsystem (defined with
+  // the member registrations).
   static std::shared_ptr<Enlace> Create();
 
   EnlaceState& state() { return state_; }

@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "server/company_catalogue.h"
 
 namespace qrole::server {
 
@@ -31,24 +30,11 @@ size_t MemberTable::implemented() const {
   return n;
 }
 
-const MemberTable& EnlaceMembers() {
-  static const MemberTable table = [] {
-    MemberTable t(typelib::Library::Get().enlace());
-    RegisterObjectMembers(t);
-    RegisterCompanyMembers(t);
-    RegisterPendingEntryMembers(t);
-    RegisterHelperMembers(t);
-    return t;
-  }();
-  return table;
-}
+namespace {
+const MemberTable* installed = nullptr;
+}  // namespace
 
-void RunCreationHooks(Enlace& e) {
-  // An error while loading the catalogue does not stop the creation.
-  try {
-    LoadEmpresas(e);
-  } catch (const std::exception&) {
-  }
-}
+void InstallMemberTable(const MemberTable* table) { installed = table; }
+const MemberTable* InstalledMemberTable() { return installed; }
 
 }  // namespace qrole::server

@@ -35,17 +35,21 @@ class MemberTable {
   std::vector<MemberHandler> handlers_;  // by entry index
 };
 
-// The table of `Enlace`, filled on first use.
+// The table of `Enlace`, filled on first use with every subsystem's members
+// (members.cc, at the top of the server's libraries).
 const MemberTable& EnlaceMembers();
 
-// Hooks run when an Enlace is created (after its user code is set).
-void RunCreationHooks(Enlace& e);
+// The table Enlace objects call through: installed by Enlace::Create, so
+// that the layers below the member registrations do not depend on them.
+void InstallMemberTable(const MemberTable* table);
+const MemberTable* InstalledMemberTable();
 
 // Registration functions of the subsystems.
 void RegisterObjectMembers(MemberTable& t);
 void RegisterCompanyMembers(MemberTable& t);
 void RegisterPendingEntryMembers(MemberTable& t);
 void RegisterHelperMembers(MemberTable& t);
+void RegisterLookupMembers(MemberTable& t);  // query/
 
 }  // namespace qrole::server
 
