@@ -2,6 +2,7 @@
 
 #include "automation/convert.h"
 #include "data/definition_file.h"
+#include "data/table_component.h"
 #include "data/registry.h"
 #include "platform/env.h"
 #include "platform/path.h"
@@ -65,6 +66,37 @@ std::shared_ptr<Array> LeerCampos(const std::string& tabla) {
     names->At({i}) = Variant::FromString(platform::Cp1252ToUtf8(name));
   }
   return names;
+}
+
+std::string LeerDatos(const std::string& company_directory, const std::string& company_number,
+                      const std::string& tabla, const std::string& campo,
+                      const std::string& valor, const std::string& filtro) {
+  if (Trim(tabla).empty()) RaiseObjectError(kMandatory, "Tabla Obligatorio");
+  if (company_number.empty()) RaiseObjectError(kMandatory, "Empresa no Abierta");
+  CheckTableName(tabla);
+  data::TableComponent t;
+  try {
+    t.OpenTable(platform::JoinPath(company_directory, tabla + company_number + ".qrd"));
+    t.MoveFirst();
+    if (!Trim(filtro).empty()) {
+      t.SetFilter(filtro);
+    } else if (!Trim(campo).empty()) {
+      t.SetFilter(campo + "=" + valor);
+    }
+    t.MoveFirst();
+    std::string out;
+    for (; !t.IsEof(); t.MoveNext()) {
+      const int n = t.FieldCount();
+      for (int position = 1; position < n; ++position)
+        out += ToStr(t.GetFieldAt(position)) + "\t";
+      out += "\r\n";
+    }
+    t.Close();
+    return out;
+  } catch (const AutomationError& e) {
+    t.Close();
+    throw AutomationError(e.number(), e.source(), e.description());
+  }
 }
 
 }  // namespace qrole::query

@@ -5,6 +5,7 @@
 #include "automation/dispatcher.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
+#include "platform/scoped_temp_dir.h"
 #include "server/test_env.h"
 
 namespace qrole::query {
@@ -66,6 +67,62 @@ TEST(TableUtilitiesTest, ThroughTheObject) {
   EXPECT_GT(v.array()->size(), 5u);
   Variant t = Invoke(*e, "util_leertablas", Kind::kMethod, {}).value;
   EXPECT_NE(t.str().find("Presu\tPresupuestos\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qrole::query
+
+namespace qrole::query {
+namespace {
+
+class LeerDatosTest : public ::testing::Test {
+ protected:
+  LeerDatosTest() : env_(Registry()) {}
+  std::string Registry() {
+    data_dir_ = dirs_.path() + "/datos/";
+    platform::CurrentEnv()->Files().CreateDirectories(data_dir_).IgnoreError();
+    return "[SOFTWARE\\QRN\\Valdrix\\Settings]\nDATOS_DIR=" + data_dir_ + "\nVersion=7.5\n";
+  }
+  std::string Datos(std::vector<Variant> args) {
+    return Invoke(*e_, "Util_LeerDatos", Kind::kMethod, std::move(args)).value.str();
+  }
+  platform::ScopedTempDir dirs_;
+  std::string data_dir_;
+  server::TestEnv env_;
+  std::shared_ptr<server::Enlace> e_ = server::Enlace::Create();
+};
+
+TEST_F(LeerDatosTest, RowsOfACompanyTable) {
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Datos({Variant::FromString("PLANC")}); }, &text),
+            static_cast<int32_t>(0x8004EA60));
+  EXPECT_EQ(text, "Empresa no Abierta");
+  EXPECT_EQ(ErrorNumber([&] { Datos({Variant::FromString("")}); }, &text),
+            static_cast<int32_t>(0x8004EA60));
+  EXPECT_EQ(text, "Tabla Obligatorio");
+
+  // A new company gets the 2007 chart; open it by its bare name.
+  Invoke(*e_, "CrearEmpresa", Kind::kMethod, {Variant::FromString("Datos"), Variant::FromString("24")});
+  Invoke(*e_, "AbrirEmpresa", Kind::kMethod, {Variant::FromString("Datos")});
+  std::string row = Datos({Variant::FromString("PLANC"), Variant::FromString("CUENTA"),
+                           Variant::FromString("100")});
+  ASSERT_EQ(row.substr(0, 11), "100       \t") << row;
+  EXPECT_NE(row.find("Capital social"), std::string::npos);
+  EXPECT_EQ(row.substr(row.size() - 3), "\t\r\n");
+  size_t lines = 0;
+  std::string groups = Datos({Variant::FromString("PLANC"), Variant::Missing(), Variant::Missing(),
+                              Variant::FromString("NIVEL = 1")});
+  for (size_t p = groups.find("\r\n"); p != std::string::npos; p = groups.find("\r\n", p + 2)) ++lines;
+  EXPECT_EQ(lines, 9u);  // the nine groups of the chart
+  // A condition the table cannot read comes back with its number and text.
+  EXPECT_EQ(ErrorNumber([&] {
+              Datos({Variant::FromString("PLANC"), Variant::Missing(), Variant::Missing(),
+                     Variant::FromString("NOCAMPO = 1")});
+            }, &text),
+            static_cast<int32_t>(0x8004C3F0));
+  EXPECT_NE(text.find("NOCAMPO = 1"), std::string::npos);
+  EXPECT_EQ(ErrorNumber([&] { Datos({Variant::FromString("../PLANC")}); }),
+            static_cast<int32_t>(0x8004EA60));
 }
 
 }  // namespace

@@ -196,7 +196,10 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
       process.account_levels[static_cast<size_t>(i)] =
           static_cast<int>(Val(levels.substr(static_cast<size_t>(i - 1), 1)));
   });
-  e.state().company_directory = SepararRuta(platform::NormalizeSeparators(name)).directory;
+  // The company's files are beside its company file. (Taken from the name as
+  // given, a bare name would leave the directory empty, and every table
+  // would then be looked for in the current directory, the program's.)
+  e.state().company_directory = SepararRuta(path).directory;
   // Kept in step with the company's "Global_Dir" setting; errors are ignored.
   try {
     std::string global = ToStr(data::LeerRegistro("GLOBAL_DIR"));

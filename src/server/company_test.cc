@@ -118,10 +118,11 @@ TEST_F(CompanyTest, OpensByBareNameLowerCaseExtensionAndFullPath) {
   Open("EMPRE01");
   EXPECT_EQ(Call("NumeroEmpresa"), Variant::FromString("01"));
   EXPECT_EQ(Call("Empresa"), Variant::FromString(data_dir_ + "EMPRE01.QRT"));
-  EXPECT_EQ(e_->state().company_directory, "");
+  // A bare name opens the company of the data directory, whose files are there.
+  EXPECT_EQ(e_->state().company_directory, data_dir_);
   Open("empre01.qrt");
   EXPECT_EQ(Call("NumeroEmpresa"), Variant::FromString("01"));
-  EXPECT_EQ(e_->state().company_directory, "");
+  EXPECT_EQ(e_->state().company_directory, data_dir_);
   Open(data_dir_ + "EMPRE01.QRT");
   EXPECT_EQ(e_->state().company_directory, data_dir_);
   EXPECT_EQ(data::Globals().company_directory, data_dir_);
