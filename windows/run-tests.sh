@@ -69,6 +69,14 @@ run "$work/reg.log" reg add 'HKCU\SOFTWARE\QRN\Valdrix\QROLE75' /v MessageBoxes 
 run "$work/reg.log" reg add 'HKCU\SOFTWARE\QRN\Valdrix\QROLE75' /v LogFile \
   /d 'C:\qrole-test\QROLE75.log' /f
 
+# The product's settings on a client's machine: the data folder (empty; the
+# suites create their companies there) and the desktop program's version,
+# which the headers of new companies carry.
+mkdir -p "$WINEPREFIX/drive_c/qrole-test/datos"
+settings='HKCU\SOFTWARE\QRN\Valdrix\Settings'
+run "$work/reg.log" reg add "$settings" /v DATOS_DIR /d 'C:\qrole-test\datos\' /f
+run "$work/reg.log" reg add "$settings" /v Version /d 7.5 /f
+
 if run "$work/regserver.log" 'C:\qrole\QROLE75.exe' /RegServer; then
   pass 1
 else

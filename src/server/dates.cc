@@ -91,6 +91,11 @@ std::string Convert(const std::string& text, Parsed* parsed) {
 std::string ConvertirFecha(const std::string& text) { return Convert(text, nullptr); }
 
 std::string ValidarFecha(const Enlace& e, const std::string& text) {
+  // A text of no accepted length is refused rather than taken as no date:
+  // storing an empty accounting date would post entries without one.
+  if (text.size() != 6 && text.size() != 8 && text.size() != 10)
+    RaiseObjectError(kDateError, "Formato Fecha no válido: " + text +
+                                     "\nFormatos aceptados son: 31/12/13 o 131231");
   Parsed p;
   std::string stored = Convert(text, &p);
   if (stored.empty()) return "";

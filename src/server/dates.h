@@ -18,7 +18,8 @@ class Enlace;
 std::string ConvertirFecha(const std::string& text);
 
 // As ConvertirFecha, and the date must lie in the open fiscal year of `e`
-// (raises 0x8004C353 with the fiscal-year message otherwise).
+// (raises 0x8004C353 with the fiscal-year message otherwise); a text of
+// another length than 6, 8 or 10 is refused with the format message.
 std::string ValidarFecha(const Enlace& e, const std::string& text);
 
 // Two-way converter of the type-5 company parameter: a stored date (6

@@ -217,6 +217,14 @@ TEST_F(ParamsTest, CalendarChecks) {
   EXPECT_EQ(ConvertirFechaGuardada(""), "");
 }
 
+TEST_F(ParamsTest, ADateOfNoAcceptedLengthIsRefused) {
+  SetDate("31/12/13");
+  AutomationError e = DateError("1/1/3");
+  EXPECT_EQ(e.number(), static_cast<int32_t>(0x8004C353));
+  EXPECT_EQ(e.description(), "Formato Fecha no válido: 1/1/3\nFormatos aceptados son: 31/12/13 o 131231");
+  EXPECT_EQ(GetDate(), "131231");  // the date set before stays
+}
+
 TEST_F(ParamsTest, EmptyDateIsRefused) {
   for (const char* empty : {"", "   "}) {
     AutomationError e = DateError(empty);

@@ -45,7 +45,7 @@ Function Show(v)
   ElseIf IsEmpty(v) Then
     Show = "Empty"
   Else
-    Show = TypeName(v) & " """ & CStr(v) & """"
+    Show = TypeName(v) & " """ & ShowControls(CStr(v)) & """"
   End If
 End Function
 
@@ -68,7 +68,12 @@ Sub CheckEq(what, actual, expected)
   ElseIf IsNull(actual) Or IsNull(expected) Then
     same = IsNull(actual) And IsNull(expected)
   ElseIf TypeName(actual) = TypeName(expected) Then
-    same = (actual = expected)
+    If TypeName(actual) = "String" Then
+      ' Wine's script host compares texts only up to a character 0.
+      same = Len(actual) = Len(expected) And ShowControls(actual) = ShowControls(expected)
+    Else
+      same = (actual = expected)
+    End If
   End If
   If same Then
     Pass
@@ -85,8 +90,8 @@ Sub CheckError(what, number, source, description)
     Pass
   Else
     Fail what, "got error " & Err.Number & " from """ & Err.Source & """: """ & _
-         Err.Description & """, expected " & number & " from """ & source & """: """ & _
-         description & """"
+         ShowControls(Err.Description) & """, expected " & number & " from """ & source & _
+         """: """ & ShowControls(description) & """"
   End If
   Err.Clear
 End Sub
@@ -96,7 +101,7 @@ Sub CheckNoError(what)
   If Err.Number = 0 Then
     Pass
   Else
-    Fail what, "error " & Err.Number & " from """ & Err.Source & """: " & Err.Description
+    Fail what, "error " & Err.Number & " from """ & Err.Source & """: " & ShowControls(Err.Description)
   End If
   Err.Clear
 End Sub
@@ -121,4 +126,93 @@ Function ReadUnicodeFile(path)
   Set f = fso.OpenTextFile(path, 1, False, -1)
   If Not f.AtEndOfStream Then ReadUnicodeFile = f.ReadAll
   f.Close
+End Function
+
+' Companies: the folders and files the company tests use.
+
+' Where the runner installs the program directory (the server finds it as
+' ..\share\qrole beside its executable).
+Const kProgramDir = "C:\share\qrole\"
+
+' 0x8004C351..0x8004C356: the company refusals, as HRESULTs.
+Const kNoSuchCompany = -2147171503
+Const kBadCompanyNumber = -2147171502
+Const kBadDate = -2147171501
+Const kBadPassword = -2147171500
+
+' A setting of the product (HKCU\SOFTWARE\QRN\Valdrix\Settings), or "" when
+' it is not there.
+Function ProductSetting(name)
+  Dim sh
+  Set sh = CreateObject("WScript.Shell")
+  On Error Resume Next
+  ProductSetting = sh.RegRead("HKCU\SOFTWARE\QRN\Valdrix\Settings\" & name)
+  If Err.Number <> 0 Then ProductSetting = ""
+  Err.Clear
+End Function
+
+Sub SetProductSetting(name, value)
+  CreateObject("WScript.Shell").RegWrite "HKCU\SOFTWARE\QRN\Valdrix\Settings\" & name, value, "REG_SZ"
+End Sub
+
+' Empties a setting as the server does: a single space reads as no value.
+' (Wine's script host cannot delete registry values.)
+Sub ClearProductSetting(name)
+  SetProductSetting name, " "
+End Sub
+
+' The data folder of the settings (DATOS_DIR), ending in "\".
+Function DataDir()
+  DataDir = ProductSetting("DATOS_DIR")
+  If Right(DataDir, 1) <> "\" Then DataDir = DataDir & "\"
+End Function
+
+' A path as the server gives it back: it keeps "/" as its separator.
+Function ServerPath(path)
+  ServerPath = Replace(path, "\", "/")
+End Function
+
+' A new empty folder under C:\qrole-test (emptied when it was there), ending
+' in "\".
+Function NewFolder(name)
+  Dim fso, path
+  Set fso = CreateObject("Scripting.FileSystemObject")
+  path = "C:\qrole-test\" & name
+  If fso.FolderExists(path) Then fso.DeleteFolder path, True
+  fso.CreateFolder path
+  NewFolder = path & "\"
+End Function
+
+' The size of a file in bytes, or -1 when it is not there.
+Function FileSize(path)
+  Dim fso
+  Set fso = CreateObject("Scripting.FileSystemObject")
+  FileSize = CLng(-1)
+  If fso.FileExists(path) Then FileSize = CLng(fso.GetFile(path).Size)
+End Function
+
+' The bytes of a file as text of the ANSI code page (Windows-1252: one
+' character a byte), or "" when it cannot be read.
+Function ReadAnsiFile(path)
+  Dim fso, f
+  ReadAnsiFile = ""
+  Set fso = CreateObject("Scripting.FileSystemObject")
+  If Not fso.FileExists(path) Then Exit Function
+  Set f = fso.OpenTextFile(path, 1, False, 0)
+  If Not f.AtEndOfStream Then ReadAnsiFile = f.ReadAll
+  f.Close
+End Function
+
+' Writes `text` as the bytes of the ANSI code page.
+Sub WriteAnsiFile(path, text)
+  Dim f
+  Set f = CreateObject("Scripting.FileSystemObject").CreateTextFile(path, True, False)
+  f.Write text
+  f.Close
+End Sub
+
+' A text with its line ends and control characters shown.
+Function ShowControls(s)
+  ShowControls = Replace(Replace(Replace(Replace(s, vbCr, "<CR>"), vbLf, "<LF>"), Chr(26), "<EOF>"), _
+                         Chr(0), "<NUL>")
 End Function
