@@ -166,5 +166,37 @@ TEST_F(CompanySocketTest, CreationThroughTheOpeningPassword) {
   EXPECT_EQ(c_.Call(e_, "NumeroEmpresa"), "");
 }
 
+TEST_F(CompanySocketTest, PasswordCheckIsCaseSensitive) {
+  std::string path = Create("Clave", {"24"});
+  // The stored password "Ab1z", scrambled as the product stores it.
+  std::string header = ReadFileText(path);
+  const std::string clear = "Ab1z";
+  for (size_t i = 0; i < clear.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(clear[i]);
+    header[95 + i] = static_cast<char>(c < 129 ? c + 127 : c - 127);
+  }
+  WriteFileText(path, header);
+  RemoteError wrong = ErrorOf([&] { Open(path, "ab1z"); });
+  EXPECT_EQ(wrong.number(), -2147171500);  // 0x8004C354
+  EXPECT_EQ(wrong.source(), "QROLE");
+  EXPECT_EQ(wrong.description(), "Password Empresa Valdrix no válido: \n" + path);
+  Open(path, "Ab1z");
+  EXPECT_EQ(c_.Call(e_, "NumeroEmpresa"), "01");
+}
+
+TEST_F(CompanySocketTest, TableUtilitiesOnTheNewCompany) {
+  Open(Create("Tablas", {"24"}));
+  std::string tables = c_.Call(e_, "Util_LeerTablas").get<std::string>();
+  EXPECT_NE(tables.find("PLANC\tPlan de cuentas y saldos\r\n"), std::string::npos);
+  json fields = c_.Call(e_, "Util_LeerCampos", {"PLANC"});
+  EXPECT_EQ(fields["lbound"], json::array({1}));
+  EXPECT_EQ(fields["$array"][0], "CUENTA                 ");
+  std::string rows = c_.Call(e_, "Util_LeerDatos", {"PLANC", "CUENTA", "4770"}).get<std::string>();
+  EXPECT_EQ(rows.substr(0, 11), "4770      \t");
+  EXPECT_NE(rows.find("IVA repercutido"), std::string::npos);
+  RemoteError unsafe = ErrorOf([&] { c_.Call(e_, "Util_LeerDatos", {"../../PLANC"}); });
+  EXPECT_EQ(unsafe.number(), -2147161504);  // 0x8004EA60
+}
+
 }  // namespace
 }  // namespace qrole::testing
