@@ -88,6 +88,18 @@ std::string_view KeyedEngine::Impl::Padded(OpenIndex& f, int k, std::string_view
   return scratch;
 }
 
+int16_t KeyedEngine::Impl::FileAndKeys(std::string_view text, int64_t* file, OpenIndex** f,
+                                       std::vector<std::string_view>* keys) {
+  const size_t sep = text.find('\\');
+  const std::string_view keys_text = sep == std::string_view::npos ? "" : text.substr(sep);
+  internal::CommandReader reader(text.substr(0, sep));
+  if (!reader.Number(file)) return es::kInvalidCommand;
+  *f = Get(*file);
+  if (*f == nullptr) return es::kFileNotOpen;
+  if (!SplitKeys(**f, keys_text, keys)) return es::kInvalidCommand;
+  return es::kOk;
+}
+
 bool KeyedEngine::Impl::SplitKeys(OpenIndex& f, std::string_view body,
                                   std::vector<std::string_view>* keys) {
   keys->clear();
@@ -209,24 +221,11 @@ void KeyedEngine::Impl::Insert(std::string_view body, int32_t& record, int16_t& 
                                const AppendHooks* hooks) {
   record = 0;
   // file, then "\" key1 "\" key2 ...
-  const size_t sep = body.find('\\');
-  const std::string_view keys_text = sep == std::string_view::npos ? "" : body.substr(sep);
-  internal::CommandReader reader(body.substr(0, sep));
   int64_t file = -1;
-  if (!reader.Number(&file)) {
-    status = es::kInvalidCommand;
-    return;
-  }
-  OpenIndex* f = Get(file);
-  if (f == nullptr) {
-    status = es::kFileNotOpen;
-    return;
-  }
+  OpenIndex* f = nullptr;
   std::vector<std::string_view> keys;
-  if (!SplitKeys(*f, keys_text, &keys)) {
-    status = es::kInvalidCommand;
-    return;
-  }
+  status = FileAndKeys(body, &file, &f, &keys);
+  if (status != es::kOk) return;
   for (std::string_view key : keys) {
     if (key.size() > static_cast<size_t>(kMaxKeyLength)) {
       status = es::kKeyTooLong;
@@ -306,24 +305,10 @@ void KeyedEngine::Impl::Remove(std::string_view body, int16_t& status) {
     status = es::kInvalidCommand;
     return;
   }
-  const std::string_view rest = reader.rest();
-  const size_t sep = rest.find('\\');
-  const std::string_view keys_text = sep == std::string_view::npos ? "" : rest.substr(sep);
-  internal::CommandReader file_reader(rest.substr(0, sep));
-  if (!file_reader.Number(&file)) {
-    status = es::kInvalidCommand;
-    return;
-  }
-  OpenIndex* f = Get(file);
-  if (f == nullptr) {
-    status = es::kFileNotOpen;
-    return;
-  }
+  OpenIndex* f = nullptr;
   std::vector<std::string_view> keys;
-  if (!SplitKeys(*f, keys_text, &keys)) {
-    status = es::kInvalidCommand;
-    return;
-  }
+  status = FileAndKeys(reader.rest(), &file, &f, &keys);
+  if (status != es::kOk) return;
   bool missing = false;
   char be[4];
   internal::PackRecord(static_cast<uint32_t>(record), be);

@@ -81,6 +81,10 @@ struct KeyedEngine::Impl {
   // `key` blank padded to the width of index k's keys into `scratch`.
   std::string_view Padded(internal::OpenIndex& f, int k, std::string_view key);
   // Splits an all-keys text ("\k1\k2...") into one key per index.
+  // Reads "file \key1\key2..." of an insert or remove command: the open
+  // file and its keys; a status other than kOk when they cannot be read.
+  int16_t FileAndKeys(std::string_view text, int64_t* file, internal::OpenIndex** f,
+                      std::vector<std::string_view>* keys);
   bool SplitKeys(internal::OpenIndex& f, std::string_view body,
                  std::vector<std::string_view>* keys);
 
