@@ -3,7 +3,6 @@
 // settings, the accounting date and currency conversion.
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "qrole/client.h"

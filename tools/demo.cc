@@ -21,8 +21,10 @@ void Show(const char* what, const nlohmann::json& value) {
 int main(int argc, char** argv) {
   std::string socket_path, company = "Demostracion";
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--socket") && i + 1 < argc) socket_path = argv[++i];
-    else if (!std::strcmp(argv[i], "--company") && i + 1 < argc) company = argv[++i];
+    if (!std::strcmp(argv[i], "--socket") && i + 1 < argc)
+      socket_path = argv[++i];
+    else if (!std::strcmp(argv[i], "--company") && i + 1 < argc)
+      company = argv[++i];
     else {
       std::fprintf(stderr, "usage: qrole-demo --socket PATH [--company NAME]\n");
       return 2;

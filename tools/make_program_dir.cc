@@ -59,7 +59,8 @@ std::vector<std::vector<std::string>> ReadTsv(const std::string& path) {
     size_t start = 0;
     while (true) {
       size_t tab = line.find('\t', start);
-      cells.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      cells.push_back(
+          line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
       if (tab == std::string::npos) break;
       start = tab + 1;
     }

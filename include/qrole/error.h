@@ -41,20 +41,21 @@ constexpr int32_t ObjectError(int32_t n) {
 
 // The runtime's own error numbers that the interface uses.
 namespace runtime_error {
-inline constexpr int32_t kInvalidCall = 5;       // "Invalid procedure call or argument"
-inline constexpr int32_t kOverflow = 6;          // "Overflow"
-inline constexpr int32_t kOutOfMemory = 7;       // "Out of memory"
-inline constexpr int32_t kSubscript = 9;         // "Subscript out of range"
-inline constexpr int32_t kDivisionByZero = 11;   // "Division by zero"
-inline constexpr int32_t kFileNotFound = 53;     // "File not found"
-inline constexpr int32_t kFileAccess = 75;       // "Path/File access error"
-inline constexpr int32_t kTypeMismatch = 13;     // "Type mismatch"
-inline constexpr int32_t kObjectNotSet = 91;     // "Object variable or With block variable not set"
-inline constexpr int32_t kInvalidNull = 94;      // "Invalid use of Null"
-inline constexpr int32_t kNoSuchMember = 438;    // "Object doesn't support this property or method"
-inline constexpr int32_t kNamedNotFound = 448;   // "Named argument not found"
-inline constexpr int32_t kNotOptional = 449;     // "Argument not optional"
-inline constexpr int32_t kWrongArgCount = 450;   // "Wrong number of arguments or invalid property assignment"
+inline constexpr int32_t kInvalidCall = 5;      // "Invalid procedure call or argument"
+inline constexpr int32_t kOverflow = 6;         // "Overflow"
+inline constexpr int32_t kOutOfMemory = 7;      // "Out of memory"
+inline constexpr int32_t kSubscript = 9;        // "Subscript out of range"
+inline constexpr int32_t kDivisionByZero = 11;  // "Division by zero"
+inline constexpr int32_t kFileNotFound = 53;    // "File not found"
+inline constexpr int32_t kFileAccess = 75;      // "Path/File access error"
+inline constexpr int32_t kTypeMismatch = 13;    // "Type mismatch"
+inline constexpr int32_t kObjectNotSet = 91;    // "Object variable or With block variable not set"
+inline constexpr int32_t kInvalidNull = 94;     // "Invalid use of Null"
+inline constexpr int32_t kNoSuchMember = 438;   // "Object doesn't support this property or method"
+inline constexpr int32_t kNamedNotFound = 448;  // "Named argument not found"
+inline constexpr int32_t kNotOptional = 449;    // "Argument not optional"
+inline constexpr int32_t kWrongArgCount =
+    450;  // "Wrong number of arguments or invalid property assignment"
 inline constexpr int32_t kNotImplemented = static_cast<int32_t>(0x80004001u);  // E_NOTIMPL
 }  // namespace runtime_error
 

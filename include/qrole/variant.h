@@ -90,11 +90,11 @@ class Variant {
   static Variant FromError(int32_t scode);
 
   // Convenience constructors for the common cases.
-  Variant(const char* s) : Variant(FromString(s)) {}         // NOLINT
+  Variant(const char* s) : Variant(FromString(s)) {}             // NOLINT
   Variant(std::string s) : Variant(FromString(std::move(s))) {}  // NOLINT
-  Variant(double d) : Variant(FromDouble(d)) {}              // NOLINT
-  Variant(bool b) : Variant(FromBool(b)) {}                  // NOLINT
-  Variant(int32_t l) : Variant(FromLong(l)) {}               // NOLINT
+  Variant(double d) : Variant(FromDouble(d)) {}                  // NOLINT
+  Variant(bool b) : Variant(FromBool(b)) {}                      // NOLINT
+  Variant(int32_t l) : Variant(FromLong(l)) {}                   // NOLINT
 
   VarType type() const { return type_; }
   bool IsEmpty() const { return type_ == VarType::kEmpty; }

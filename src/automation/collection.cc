@@ -106,7 +106,8 @@ Variant Collection::Call(const typelib::MemberInfo& member, std::vector<Variant>
         size_t p = Position(before ? args[2] : args[3]) + (before ? 0 : 1);
         std::string key = args[1].IsMissing() ? "" : ToStr(args[1]);
         Add(args[0], key);
-        std::rotate(items_.begin() + static_cast<std::ptrdiff_t>(p), items_.end() - 1, items_.end());
+        std::rotate(items_.begin() + static_cast<std::ptrdiff_t>(p), items_.end() - 1,
+                    items_.end());
         std::rotate(keys_.begin() + static_cast<std::ptrdiff_t>(p), keys_.end() - 1, keys_.end());
         return Variant();
       }

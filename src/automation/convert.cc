@@ -68,8 +68,9 @@ bool ParseDateText(std::string_view s, double* serial) {
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
   if (d > kDays[m - 1] + (m == 2 && leap ? 1 : 0)) return false;
-  *serial = static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d))) +
-            (hh * 3600 + mi * 60 + ss) / 86400.0;
+  *serial =
+      static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d))) +
+      (hh * 3600 + mi * 60 + ss) / 86400.0;
   return true;
 }
 
@@ -141,8 +142,8 @@ bool ParseLocaleNumber(std::string_view text, double* out, const NumberFormat& f
     ++i;
     while (i < s.size() && IsBlank(s[i])) ++i;
   }
-  if (i + 1 < s.size() && s[i] == '&' && (s[i + 1] == 'H' || s[i + 1] == 'h' || s[i + 1] == 'O' ||
-                                         s[i + 1] == 'o')) {
+  if (i + 1 < s.size() && s[i] == '&' &&
+      (s[i + 1] == 'H' || s[i + 1] == 'h' || s[i + 1] == 'O' || s[i + 1] == 'o')) {
     int base = (s[i + 1] == 'H' || s[i + 1] == 'h') ? 16 : 8;
     i += 2;
     if (i >= s.size()) return false;
@@ -150,10 +151,14 @@ bool ParseLocaleNumber(std::string_view text, double* out, const NumberFormat& f
     for (; i < s.size(); ++i) {
       char c = s[i];
       int digit;
-      if (c >= '0' && c <= '9') digit = c - '0';
-      else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-      else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-      else return false;
+      if (c >= '0' && c <= '9')
+        digit = c - '0';
+      else if (base == 16 && c >= 'a' && c <= 'f')
+        digit = c - 'a' + 10;
+      else if (base == 16 && c >= 'A' && c <= 'F')
+        digit = c - 'A' + 10;
+      else
+        return false;
       if (digit >= base) return false;
       v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
       if (v > 0xFFFFFFFFull) return false;
@@ -448,9 +453,12 @@ double Val(std::string_view text) {
     for (; i < s.size(); ++i) {
       char c = s[i];
       int digit = -1;
-      if (c >= '0' && c <= '9') digit = c - '0';
-      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+      if (c >= '0' && c <= '9')
+        digit = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        digit = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        digit = c - 'A' + 10;
       if (digit < 0 || digit >= base) break;
       v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
       any = true;

@@ -74,7 +74,7 @@ TEST(DispatcherTest, PositionalArgumentsConvertedAndDefaultsApplied) {
   ASSERT_EQ(p.last_args.size(), 4u);
   EXPECT_EQ(p.last_args[0], Variant::FromString("12"));
   EXPECT_EQ(p.last_args[1], Variant::FromInteger(7));   // default, converted to Integer
-  EXPECT_TRUE(p.last_args[2].IsMissing());             // optional Variant without default
+  EXPECT_TRUE(p.last_args[2].IsMissing());              // optional Variant without default
   EXPECT_EQ(p.last_args[3], Variant::FromBool(false));  // optional typed: zero value
   EXPECT_EQ(r.value, Variant::FromString("done"));
 }
@@ -115,14 +115,16 @@ TEST(DispatcherTest, CallErrors) {
             }),
             450);
   EXPECT_EQ(ErrorOf([&] { Invoke(p, "Solo", Kind::kLet, {Variant::FromString("x")}); }), 450);
-  EXPECT_EQ(ErrorOf([&] {
-              Invoke(p, "Echo", Kind::kMethod, {Variant::FromString("a"), Variant::FromLong(40000)});
-            }),
-            6);
-  EXPECT_EQ(ErrorOf([&] {
-              Invoke(p, "Echo", Kind::kMethod, {Variant::FromString("a"), Variant::FromString("x")});
-            }),
-            13);
+  EXPECT_EQ(
+      ErrorOf([&] {
+        Invoke(p, "Echo", Kind::kMethod, {Variant::FromString("a"), Variant::FromLong(40000)});
+      }),
+      6);
+  EXPECT_EQ(
+      ErrorOf([&] {
+        Invoke(p, "Echo", Kind::kMethod, {Variant::FromString("a"), Variant::FromString("x")});
+      }),
+      13);
   EXPECT_EQ(ErrorOf([&] { Invoke(p, "Valor", Kind::kLet, {}); }), 450);
 }
 
@@ -143,7 +145,9 @@ TEST(DispatcherTest, PropertiesGetLetAndIndexes) {
 
 TEST(DispatcherTest, AssigningWithoutAValueIsRefused) {
   Probe p;
-  EXPECT_EQ(ErrorOf([&] { Invoke(p, "Valor", Kind::kLet, {}, {{"x", Variant::FromLong(1)}}); }),
+  EXPECT_EQ(ErrorOf([&] {
+              Invoke(p, "Valor", Kind::kLet, {}, {{"x", Variant::FromLong(1)}});
+            }),
             450);
 }
 
@@ -157,7 +161,8 @@ TEST(DispatcherTest, ArgumentsOfAPropertyWithoutParametersGoToTheDefaultMember) 
   } h;
   h.col->Add(Variant::FromString("uno"));
   h.col->Add(Variant::FromString("dos"));
-  EXPECT_EQ(Invoke(h, "Solo", Kind::kGet, {Variant::FromLong(2)}).value, Variant::FromString("dos"));
+  EXPECT_EQ(Invoke(h, "Solo", Kind::kGet, {Variant::FromLong(2)}).value,
+            Variant::FromString("dos"));
   // A property whose value has no default member refuses the arguments.
   EXPECT_EQ(ErrorOf([&] { Invoke(h, "Valor", Kind::kGet, {Variant::FromLong(1)}); }), 450);
 }
@@ -176,7 +181,9 @@ TEST(DispatcherTest, TypedObjectParametersCheckTheClass) {
   EXPECT_EQ(p.last_args[0].object(), rec);
   Invoke(p, "Take", Kind::kMethod, {Variant::FromObject(nullptr)});
   EXPECT_TRUE(p.last_args[0].IsNothing());
-  EXPECT_EQ(ErrorOf([&] { Invoke(p, "Take", Kind::kMethod, {Variant::FromObject(Collection::Create())}); }),
+  EXPECT_EQ(ErrorOf([&] {
+              Invoke(p, "Take", Kind::kMethod, {Variant::FromObject(Collection::Create())});
+            }),
             13);
   EXPECT_EQ(ErrorOf([&] { Invoke(p, "Take", Kind::kMethod, {Variant::FromString("x")}); }), 13);
 }

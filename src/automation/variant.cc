@@ -229,8 +229,7 @@ bool Variant::operator==(const Variant& other) const {
     const Array& b = *other.array();
     if (a.dims() != b.dims()) return false;
     for (size_t i = 0; i < a.dims(); ++i) {
-      if (a.bounds()[i].lower != b.bounds()[i].lower ||
-          a.bounds()[i].count != b.bounds()[i].count)
+      if (a.bounds()[i].lower != b.bounds()[i].lower || a.bounds()[i].count != b.bounds()[i].count)
         return false;
     }
     return a.items() == b.items();
@@ -258,9 +257,7 @@ size_t Array::Offset(const std::vector<int32_t>& index) const {
   return off;
 }
 
-const Variant& Array::At(const std::vector<int32_t>& index) const {
-  return items_[Offset(index)];
-}
+const Variant& Array::At(const std::vector<int32_t>& index) const { return items_[Offset(index)]; }
 
 Variant& Array::At(const std::vector<int32_t>& index) { return items_[Offset(index)]; }
 

@@ -39,9 +39,9 @@ std::string CompanyFileName(const std::string& directory, const std::string& tab
 
 std::string DefaultSharedFolder(const std::string& setting) {
   if (platform::ToUpperCase(setting) == "CON_DIR")
-    return WithSlash(SpecialFolder(platform::KnownFolder::LocalAppData,
-                                   platform::KnownFolder::AppData) +
-                     "/QRN/Valdrix/5/Conceptos");
+    return WithSlash(
+        SpecialFolder(platform::KnownFolder::LocalAppData, platform::KnownFolder::AppData) +
+        "/QRN/Valdrix/5/Conceptos");
   // Other shared files (the VAT types) ship in the program directory.
   return WithSlash(ToStr(LeerRegistro("Directory")));
 }
@@ -64,9 +64,9 @@ std::string ResolveSharedFile(const std::string& setting, const std::string& fil
   }
   std::string path = folder + file;
   if (!CanOpen(path)) {
-    env->Messages().Show("Archivo " + path + " no está disponible ... se utilizará " + fallback +
-                             file,
-                         "", platform::MsgIcon::Warning, platform::MsgButtons::Ok);
+    env->Messages().Show(
+        "Archivo " + path + " no está disponible ... se utilizará " + fallback + file, "",
+        platform::MsgIcon::Warning, platform::MsgButtons::Ok);
     GrabarRegistro(setting, Variant::FromString(fallback));
     MakeFolderChain(fallback);
     path = fallback + file;

@@ -123,8 +123,8 @@ TEST_F(ShippedTablesTest, EveryFactTheOperationsRelyOn) {
     } else if (kind == "name") {
       bool found = false;
       for (size_t i = 1; i < l.fields.size(); ++i)
-        found = found || platform::EqualsIgnoreCase(
-                             Trimmed(platform::Cp1252ToUtf8(l.fields[i].name)), rest);
+        found = found ||
+                platform::EqualsIgnoreCase(Trimmed(platform::Cp1252ToUtf8(l.fields[i].name)), rest);
       EXPECT_TRUE(found) << line;
     } else {
       ADD_FAILURE() << "unknown fact: " << line;

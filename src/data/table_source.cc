@@ -81,8 +81,8 @@ platform::Result<std::vector<TableSource>> ParseTableSource(std::string_view tex
                          ? 1
                          : current->fields.back().position + current->fields.back().elements;
       if (f.position != expected)
-        return LineError(line_no, "field position " + std::to_string(f.position) +
-                                      ", expected " + std::to_string(expected));
+        return LineError(line_no, "field position " + std::to_string(f.position) + ", expected " +
+                                      std::to_string(expected));
       if (f.elements < 1 || f.code < 1 || f.code > 99)
         return LineError(line_no, "bad code or element count");
       current->fields.push_back(f);
@@ -106,7 +106,8 @@ platform::Result<std::vector<TableSource>> ParseTableSource(std::string_view tex
         segments.push_back(s);
       }
       if (segments.empty() || segments.size() > 5) return LineError(line_no, "1 to 5 segments");
-      if (current->indexes.size() < static_cast<size_t>(k)) current->indexes.resize(static_cast<size_t>(k));
+      if (current->indexes.size() < static_cast<size_t>(k))
+        current->indexes.resize(static_cast<size_t>(k));
       current->indexes[static_cast<size_t>(k - 1)] = segments;
       continue;
     }

@@ -17,7 +17,8 @@ std::string NormalizeSeparators(std::string_view path) {
 bool IsAbsolutePath(std::string_view path) {
   if (!path.empty() && IsSeparator(path[0])) return true;  // "/x", "\\server\share"
   // A drive letter: "C:/x", "c:\x".
-  return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+  return path.size() >= 3 &&
+         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
          path[1] == ':' && IsSeparator(path[2]);
 }
 

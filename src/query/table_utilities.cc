@@ -2,8 +2,8 @@
 
 #include "automation/convert.h"
 #include "data/definition_file.h"
-#include "data/table_component.h"
 #include "data/registry.h"
+#include "data/table_component.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
@@ -69,8 +69,8 @@ std::shared_ptr<Array> LeerCampos(const std::string& tabla) {
 }
 
 std::string LeerDatos(const std::string& company_directory, const std::string& company_number,
-                      const std::string& tabla, const std::string& campo,
-                      const std::string& valor, const std::string& filtro) {
+                      const std::string& tabla, const std::string& campo, const std::string& valor,
+                      const std::string& filtro) {
   if (Trim(tabla).empty()) RaiseObjectError(kMandatory, "Tabla Obligatorio");
   if (company_number.empty()) RaiseObjectError(kMandatory, "Empresa no Abierta");
   CheckTableName(tabla);
@@ -87,8 +87,7 @@ std::string LeerDatos(const std::string& company_directory, const std::string& c
     std::string out;
     for (; !t.IsEof(); t.MoveNext()) {
       const int n = t.FieldCount();
-      for (int position = 1; position < n; ++position)
-        out += ToStr(t.GetFieldAt(position)) + "\t";
+      for (int position = 1; position < n; ++position) out += ToStr(t.GetFieldAt(position)) + "\t";
       out += "\r\n";
     }
     t.Close();

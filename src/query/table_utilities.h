@@ -28,8 +28,8 @@ std::shared_ptr<Array> LeerCampos(const std::string& tabla);
 // other failure closes the table and is raised again with its number and
 // description.
 std::string LeerDatos(const std::string& company_directory, const std::string& company_number,
-                      const std::string& tabla, const std::string& campo,
-                      const std::string& valor, const std::string& filtro);
+                      const std::string& tabla, const std::string& campo, const std::string& valor,
+                      const std::string& filtro);
 
 // Refuses a table name a client passes that is empty (0x8004EA60 "Tabla
 // Obligatorio") or could name a file elsewhere (a separator or "..").

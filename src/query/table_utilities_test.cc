@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "automation/dispatcher.h"
+#include "platform/scoped_temp_dir.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
-#include "platform/scoped_temp_dir.h"
 #include "server/test_env.h"
 
 namespace qrole::query {
@@ -30,7 +30,8 @@ TEST(TableUtilitiesTest, ListsTheShippedTablesWithTheirDescriptions) {
   EXPECT_NE(tables.find("EXTRA\tApuntes del diario\r\n"), std::string::npos);
   EXPECT_NE(tables.find("Datgl00\t"), std::string::npos);
   size_t lines = 0;
-  for (size_t p = tables.find("\r\n"); p != std::string::npos; p = tables.find("\r\n", p + 2)) ++lines;
+  for (size_t p = tables.find("\r\n"); p != std::string::npos; p = tables.find("\r\n", p + 2))
+    ++lines;
   EXPECT_EQ(lines, 13u);
 }
 
@@ -102,23 +103,27 @@ TEST_F(LeerDatosTest, RowsOfACompanyTable) {
   EXPECT_EQ(text, "Tabla Obligatorio");
 
   // A new company gets the 2007 chart; open it by its bare name.
-  Invoke(*e_, "CrearEmpresa", Kind::kMethod, {Variant::FromString("Datos"), Variant::FromString("24")});
+  Invoke(*e_, "CrearEmpresa", Kind::kMethod,
+         {Variant::FromString("Datos"), Variant::FromString("24")});
   Invoke(*e_, "AbrirEmpresa", Kind::kMethod, {Variant::FromString("Datos")});
-  std::string row = Datos({Variant::FromString("PLANC"), Variant::FromString("CUENTA"),
-                           Variant::FromString("100")});
+  std::string row = Datos(
+      {Variant::FromString("PLANC"), Variant::FromString("CUENTA"), Variant::FromString("100")});
   ASSERT_EQ(row.substr(0, 11), "100       \t") << row;
   EXPECT_NE(row.find("Capital social"), std::string::npos);
   EXPECT_EQ(row.substr(row.size() - 3), "\t\r\n");
   size_t lines = 0;
   std::string groups = Datos({Variant::FromString("PLANC"), Variant::Missing(), Variant::Missing(),
                               Variant::FromString("NIVEL = 1")});
-  for (size_t p = groups.find("\r\n"); p != std::string::npos; p = groups.find("\r\n", p + 2)) ++lines;
+  for (size_t p = groups.find("\r\n"); p != std::string::npos; p = groups.find("\r\n", p + 2))
+    ++lines;
   EXPECT_EQ(lines, 9u);  // the nine groups of the chart
   // A condition the table cannot read comes back with its number and text.
-  EXPECT_EQ(ErrorNumber([&] {
-              Datos({Variant::FromString("PLANC"), Variant::Missing(), Variant::Missing(),
-                     Variant::FromString("NOCAMPO = 1")});
-            }, &text),
+  EXPECT_EQ(ErrorNumber(
+                [&] {
+                  Datos({Variant::FromString("PLANC"), Variant::Missing(), Variant::Missing(),
+                         Variant::FromString("NOCAMPO = 1")});
+                },
+                &text),
             static_cast<int32_t>(0x8004C3F0));
   EXPECT_NE(text.find("NOCAMPO = 1"), std::string::npos);
   EXPECT_EQ(ErrorNumber([&] { Datos({Variant::FromString("../PLANC")}); }),

@@ -5,6 +5,9 @@
 #include <functional>
 
 #include "automation/convert.h"
+#include "data/currency_table.h"
+#include "data/globals.h"
+#include "data/registry.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
@@ -13,9 +16,6 @@
 #include "server/company_params.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
-#include "data/currency_table.h"
-#include "data/globals.h"
-#include "data/registry.h"
 
 namespace qrole::server {
 
@@ -105,11 +105,11 @@ std::string CheckDataVersion(const std::string& path) {
   HeaderField version = CampoCabecera("VERSION");
   uint32_t bits = 0;
   for (int i = 3; i >= 0; --i)
-    bits = (bits << 8) | static_cast<unsigned char>(header[static_cast<size_t>(version.position - 1 + i)]);
+    bits = (bits << 8) |
+           static_cast<unsigned char>(header[static_cast<size_t>(version.position - 1 + i)]);
   float v;
   std::memcpy(&v, &bits, 4);
-  if (!std::isfinite(v) || v < 0 || v >= 100)
-    return "Versión de datos no reconocida en " + path;
+  if (!std::isfinite(v) || v < 0 || v >= 100) return "Versión de datos no reconocida en " + path;
   return "OK";
 }
 
@@ -225,8 +225,8 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
       size_t start = 0;
       while (start <= content.size()) {
         size_t end = content.find("\r\n", start);
-        std::string line = content.substr(start, end == std::string::npos ? std::string::npos
-                                                                            : end - start);
+        std::string line =
+            content.substr(start, end == std::string::npos ? std::string::npos : end - start);
         size_t tab = line.find('\t');
         if (tab != std::string::npos && line.find('\t', tab + 1) == std::string::npos)
           data::GrabarRegistro(line.substr(0, tab), Variant::FromString(line.substr(tab + 1)));

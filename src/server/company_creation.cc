@@ -151,9 +151,11 @@ std::string CreateCompanyFileSet(const std::string& name_in, const std::string& 
   file->reset();
 
   if (family >= 0) {
-    const std::string program_dir = platform::NormalizeSeparators(ToStr(data::LeerRegistro("Directory")));
+    const std::string program_dir =
+        platform::NormalizeSeparators(ToStr(data::LeerRegistro("Directory")));
     for (const char* ext : {".QRD", ".QRC"}) {
-      std::string from = data::CompanyFileName(program_dir, "PLANC", FormatNumber(family, "00"), ext);
+      std::string from =
+          data::CompanyFileName(program_dir, "PLANC", FormatNumber(family, "00"), ext);
       std::string to = data::CompanyFileName(directory, "PLANC", number, ext);
       auto bytes = env->Files().ReadAll(from);
       if (!bytes.ok())

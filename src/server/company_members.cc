@@ -2,16 +2,16 @@
 // settings, the accounting date.
 
 #include "automation/convert.h"
-#include "qrole/error.h"
 #include "platform/text_encoding.h"
+#include "qrole/error.h"
 #include "server/company_catalogue.h"
 #include "server/company_creation.h"
-#include "server/process_state.h"
 #include "server/company_header.h"
 #include "server/company_params.h"
 #include "server/dates.h"
 #include "server/enlace.h"
 #include "server/member_table.h"
+#include "server/process_state.h"
 
 namespace qrole::server {
 

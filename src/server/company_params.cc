@@ -83,8 +83,7 @@ std::string LittleEndian(uint64_t v, size_t n) {
 
 uint64_t FromLittleEndian(const std::string& bytes) {
   uint64_t v = 0;
-  for (size_t i = bytes.size(); i > 0; --i)
-    v = (v << 8) | static_cast<unsigned char>(bytes[i - 1]);
+  for (size_t i = bytes.size(); i > 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[i - 1]);
   return v;
 }
 
@@ -288,18 +287,77 @@ void PutTotal(Enlace& e, const std::string& desc, const std::string& value) {
 }
 
 std::shared_ptr<Collection> LeerConfig(Enlace& e) {
-  static const char* const kNames[] = {
-      "Comun_Qrole", "ANALITICA", "CANAL", "ACREEDORPRESU", "EFECTOS1", "NIVEL", "AUX",
-      "IVAIGIC", "CONTADORANALITICA", "APUNTES", "PAGINAS", "CARGOSA", "ABONOSA", "CARGOSD",
-      "ABONOSD", "BORRADOR", "CANALACTIVO", "LINEAS", "COMPRIMIDO", "MES", "AÑO", "CLAVE4",
-      "CHECK", "AUTOMATICO", "AVISOS", "ACTUALIZADO", "EFECTOS2", "DOCUMENTO", "MONTH_CHECK",
-      "CUENTACANAL", "FECHALIMITE", "PRESUPUESTOANALITICO", "MOSTRAREMPRESAS",
-      "MINUTOSDESDEULTIMACOPIA", "CARTERAULTIMAPENULTIMA", "CANALALFA", "REFERENCIA",
-      "CONTADOR1", "CONTADOR2", "CONTADOR3", "NULL3", "ARCHIVOMONEDABASE", "NUEVAAMORT",
-      "NUM_DIARIO", "DIAROIO_COLOR", "VERSION", "APERTURA", "NULL4", "DIRECCION", "CP",
-      "POBLACION", "PROVINCIA", "CAPITAL_SOCIAL", "NIF", "REF", "IVA1", "IVA2", "IVA3", "IVA4",
-      "IVA5", "IVA6", "NIVEL1", "NIVEL2", "NIVEL3", "NIVEL4", "NIVEL5", "AUX1", "AUX2", "AUX3",
-      "RecalcularPresupuesto", "CriteriodeCaja"};
+  static const char* const kNames[] = {"Comun_Qrole",
+                                       "ANALITICA",
+                                       "CANAL",
+                                       "ACREEDORPRESU",
+                                       "EFECTOS1",
+                                       "NIVEL",
+                                       "AUX",
+                                       "IVAIGIC",
+                                       "CONTADORANALITICA",
+                                       "APUNTES",
+                                       "PAGINAS",
+                                       "CARGOSA",
+                                       "ABONOSA",
+                                       "CARGOSD",
+                                       "ABONOSD",
+                                       "BORRADOR",
+                                       "CANALACTIVO",
+                                       "LINEAS",
+                                       "COMPRIMIDO",
+                                       "MES",
+                                       "AÑO",
+                                       "CLAVE4",
+                                       "CHECK",
+                                       "AUTOMATICO",
+                                       "AVISOS",
+                                       "ACTUALIZADO",
+                                       "EFECTOS2",
+                                       "DOCUMENTO",
+                                       "MONTH_CHECK",
+                                       "CUENTACANAL",
+                                       "FECHALIMITE",
+                                       "PRESUPUESTOANALITICO",
+                                       "MOSTRAREMPRESAS",
+                                       "MINUTOSDESDEULTIMACOPIA",
+                                       "CARTERAULTIMAPENULTIMA",
+                                       "CANALALFA",
+                                       "REFERENCIA",
+                                       "CONTADOR1",
+                                       "CONTADOR2",
+                                       "CONTADOR3",
+                                       "NULL3",
+                                       "ARCHIVOMONEDABASE",
+                                       "NUEVAAMORT",
+                                       "NUM_DIARIO",
+                                       "DIAROIO_COLOR",
+                                       "VERSION",
+                                       "APERTURA",
+                                       "NULL4",
+                                       "DIRECCION",
+                                       "CP",
+                                       "POBLACION",
+                                       "PROVINCIA",
+                                       "CAPITAL_SOCIAL",
+                                       "NIF",
+                                       "REF",
+                                       "IVA1",
+                                       "IVA2",
+                                       "IVA3",
+                                       "IVA4",
+                                       "IVA5",
+                                       "IVA6",
+                                       "NIVEL1",
+                                       "NIVEL2",
+                                       "NIVEL3",
+                                       "NIVEL4",
+                                       "NIVEL5",
+                                       "AUX1",
+                                       "AUX2",
+                                       "AUX3",
+                                       "RecalcularPresupuesto",
+                                       "CriteriodeCaja"};
   auto out = Collection::Create();
   for (const char* name : kNames)
     out->Add(Variant::FromString(std::string(name) + "\t" + GetTotal(e, name)));

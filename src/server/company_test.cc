@@ -5,8 +5,8 @@
 #include <map>
 
 #include "automation/convert.h"
-#include "data/globals.h"
 #include "automation/dispatcher.h"
+#include "data/globals.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
@@ -38,11 +38,26 @@ struct CompanySpec {
   std::string settings;  // text after the header (without the final character 26)
   float version = 7.5f;
 
-  CompanySpec& Number(std::string v) { number = std::move(v); return *this; }
-  CompanySpec& Year(std::string v) { year = std::move(v); return *this; }
-  CompanySpec& Opening(std::string v) { opening = std::move(v); return *this; }
-  CompanySpec& Password(std::string v) { password = std::move(v); return *this; }
-  CompanySpec& Settings(std::string v) { settings = std::move(v); return *this; }
+  CompanySpec& Number(std::string v) {
+    number = std::move(v);
+    return *this;
+  }
+  CompanySpec& Year(std::string v) {
+    year = std::move(v);
+    return *this;
+  }
+  CompanySpec& Opening(std::string v) {
+    opening = std::move(v);
+    return *this;
+  }
+  CompanySpec& Password(std::string v) {
+    password = std::move(v);
+    return *this;
+  }
+  CompanySpec& Settings(std::string v) {
+    settings = std::move(v);
+    return *this;
+  }
 };
 
 void WriteCompany(const std::string& path, const CompanySpec& c) {
@@ -56,11 +71,13 @@ void WriteCompany(const std::string& path, const CompanySpec& c) {
   header.replace(95, 4, pw);
   uint32_t bits;
   std::memcpy(&bits, &c.version, 4);
-  for (int i = 0; i < 4; ++i) header[static_cast<size_t>(176 + i)] = static_cast<char>(bits >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    header[static_cast<size_t>(176 + i)] = static_cast<char>(bits >> (8 * i));
   double cargos = 1234.5;
   uint64_t dbits;
   std::memcpy(&dbits, &cargos, 8);
-  for (int i = 0; i < 8; ++i) header[static_cast<size_t>(49 + i)] = static_cast<char>(dbits >> (8 * i));
+  for (int i = 0; i < 8; ++i)
+    header[static_cast<size_t>(49 + i)] = static_cast<char>(dbits >> (8 * i));
   header[2] = 7;  // ANALITICA, one byte
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << header;
@@ -210,8 +227,9 @@ TEST_F(CompanyTest, CloseKeepsThePath) {
   Call("CerrarEmpresa");
   EXPECT_EQ(Call("NumeroEmpresa"), Variant::FromString(""));
   EXPECT_EQ(Call("Empresa"), Variant::FromString(data_dir_ + "EMPRE01.QRT"));
-  EXPECT_EQ(ErrorOf([&] { Invoke(*e_, "Fecha", Kind::kLet, {Variant::FromString("31/12/13")}); })
-                .number(),
+  EXPECT_EQ(ErrorOf([&] {
+              Invoke(*e_, "Fecha", Kind::kLet, {Variant::FromString("31/12/13")});
+            }).number(),
             static_cast<int32_t>(0x8004C356));
 }
 
@@ -219,7 +237,8 @@ TEST_F(CompanyTest, PreviousYearCompany) {
   WriteCompany(data_dir_ + "E2013.QRT", CompanySpec().Settings("Empresa Anterior=E2012.QRT\r\n"));
   Open(data_dir_ + "E2013.QRT");
   EXPECT_EQ(Call("EmpresaAñoAnterior"), Variant::FromString(data_dir_ + "E2012.QRT"));
-  WriteCompany(data_dir_ + "E2014.QRT", CompanySpec().Settings("EMPRESA ANTERIOR=C:\\otra\\E2013.QRT\r\n"));
+  WriteCompany(data_dir_ + "E2014.QRT",
+               CompanySpec().Settings("EMPRESA ANTERIOR=C:\\otra\\E2013.QRT\r\n"));
   Open(data_dir_ + "E2014.QRT");
   EXPECT_EQ(Call("PreviousYearCompany"), Variant::FromString("C:\\otra\\E2013.QRT"));
   WriteCompany(data_dir_ + "E2015.QRT", {});
@@ -236,8 +255,7 @@ TEST_F(CompanyTest, CostCentreLevelsAndGlobalDirectory) {
   EXPECT_EQ(Process().cost_centre_levels[5], 5);
   EXPECT_EQ(Process().cost_centre_levels[0], 7);
   EXPECT_EQ(Process().global_directory, "/srv/global/");
-  EXPECT_EQ(env_.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Global_Dir"),
-            "/srv/global/");
+  EXPECT_EQ(env_.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Global_Dir"), "/srv/global/");
 }
 
 TEST_F(CompanyTest, ConfigurationFileIsCopiedIntoTheSettings) {

@@ -95,10 +95,10 @@ TEST_F(CreationTest, CreatesACompanyWithItsHeaderAndChart) {
 TEST_F(CreationTest, NumbersNamesAndTemplates) {
   std::ofstream(data_dir_ + "PLANC01.QRD") << "x";
   std::ofstream(data_dir_ + "EXTRA02.QRD") << "x";
-  std::string path = Create({Variant::FromString("Nueva"), Variant::FromString("24"),
-                             Variant::FromString("43000"), Variant::FromString("0010"),
-                             Variant::FromString("0"), Variant::FromString("07"),
-                             Variant::FromLong(5), Variant::FromLong(1)});
+  std::string path =
+      Create({Variant::FromString("Nueva"), Variant::FromString("24"), Variant::FromString("43000"),
+              Variant::FromString("0010"), Variant::FromString("0"), Variant::FromString("07"),
+              Variant::FromLong(5), Variant::FromLong(1)});
   std::string header = FileBytes(path);
   EXPECT_EQ(HeaderText(header, "COMUN"), "03");
   EXPECT_EQ(HeaderText(header, "APERTURA"), "07");
@@ -106,10 +106,10 @@ TEST_F(CreationTest, NumbersNamesAndTemplates) {
   EXPECT_EQ(header[172], 0);
   EXPECT_EQ(FileBytes(data_dir_ + "PLANC03.QRD"), "chart 02");  // Portuguese family
   // The same name again: a free header name.
-  std::string second = Create({Variant::FromString("Nueva"), Variant::FromString("24"),
-                               Variant::FromString("12340"), Variant::FromString("0010"),
-                               Variant::FromString("1"), Variant::FromString("01"),
-                               Variant::FromLong(0)});
+  std::string second =
+      Create({Variant::FromString("Nueva"), Variant::FromString("24"), Variant::FromString("12340"),
+              Variant::FromString("0010"), Variant::FromString("1"), Variant::FromString("01"),
+              Variant::FromLong(0)});
   EXPECT_EQ(second, data_dir_ + "Nueva~1.QRt");
   EXPECT_EQ(HeaderText(FileBytes(second), "COMUN"), "04");
   EXPECT_EQ(FileBytes(data_dir_ + "PLANC04.QRD"), "chart 00");
@@ -155,11 +155,12 @@ TEST_F(CreationTest, CurrencyConversion) {
   std::string path = Create({Variant::FromString("Euros")});
   Invoke(*e_, "AbrirEmpresa", Kind::kMethod, {Variant::FromString(path)});
   // Right after opening, before any table was opened.
-  InvokeResult r = Invoke(*e_, "CalcularMoneda", Kind::kMethod,
-                          {Variant::FromDouble(100), Variant::FromDouble(0), Variant::FromDouble(0)});
+  InvokeResult r =
+      Invoke(*e_, "CalcularMoneda", Kind::kMethod,
+             {Variant::FromDouble(100), Variant::FromDouble(0), Variant::FromDouble(0)});
   ASSERT_EQ(r.byref.size(), 3u);
-  EXPECT_EQ(r.byref[2].second, Variant::FromDouble(100));           // pesetas: 2 decimals of slot 0
-  EXPECT_EQ(r.byref[1].second, Variant::FromDouble(16639));         // 100 / (1/166.386), 0 decimals
+  EXPECT_EQ(r.byref[2].second, Variant::FromDouble(100));    // pesetas: 2 decimals of slot 0
+  EXPECT_EQ(r.byref[1].second, Variant::FromDouble(16639));  // 100 / (1/166.386), 0 decimals
   EXPECT_DOUBLE_EQ(data::Currencies().rate, 1 / 166.386);
   EXPECT_TRUE(env_.TakeMessages().empty());
   // With the object's exchange rate equal to the table's.
@@ -174,8 +175,9 @@ TEST_F(CreationTest, CurrencyConversionWithoutARate) {
   WriteCurrencies("Moneda1.qrf", 0, 2, 0);
   std::string path = Create({Variant::FromString("SinCambio")});
   Invoke(*e_, "AbrirEmpresa", Kind::kMethod, {Variant::FromString(path)});
-  InvokeResult r = Invoke(*e_, "CalcularMoneda", Kind::kMethod,
-                          {Variant::FromDouble(10.005), Variant::FromDouble(7), Variant::FromDouble(0)});
+  InvokeResult r =
+      Invoke(*e_, "CalcularMoneda", Kind::kMethod,
+             {Variant::FromDouble(10.005), Variant::FromDouble(7), Variant::FromDouble(0)});
   EXPECT_EQ(r.byref[1].second, Variant::FromDouble(7));  // unchanged
   EXPECT_EQ(r.byref[2].second, Variant::FromDouble(10.01));
   auto boxes = env_.TakeMessages();
@@ -185,7 +187,8 @@ TEST_F(CreationTest, CurrencyConversionWithoutARate) {
 }
 
 TEST_F(CreationTest, SharedFileFallsBackToTheDefaultFolder) {
-  env_.Settings().Write("SOFTWARE\\QRN\\Valdrix\\Settings", "Con_Dir", dirs_.path() + "/no/existe/");
+  env_.Settings().Write("SOFTWARE\\QRN\\Valdrix\\Settings", "Con_Dir",
+                        dirs_.path() + "/no/existe/");
   std::ofstream(program_dir_ + "Moneda1.qrf") << "shipped";
   std::string path = data::ResolveSharedFile("Con_Dir", "Moneda1.qrf", "", "");
   std::string fallback = data::DefaultSharedFolder("Con_Dir");
@@ -193,8 +196,10 @@ TEST_F(CreationTest, SharedFileFallsBackToTheDefaultFolder) {
   EXPECT_EQ(FileBytes(path), "shipped");
   auto boxes = env_.TakeMessages();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Archivo " + dirs_.path() + "/no/existe/Moneda1.qrf no está disponible "
-                           "... se utilizará " + fallback + "Moneda1.qrf");
+  EXPECT_EQ(boxes[0].text, "Archivo " + dirs_.path() +
+                               "/no/existe/Moneda1.qrf no está disponible "
+                               "... se utilizará " +
+                               fallback + "Moneda1.qrf");
   EXPECT_EQ(env_.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Con_Dir"), fallback);
   // A file of the open company comes from the company directory.
   EXPECT_EQ(data::ResolveSharedFile("Con_Dir", "VdfOl07.qrf", "/empresa/", "07"),

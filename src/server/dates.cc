@@ -34,8 +34,10 @@ bool ValidCalendar(const Parsed& p) {
     if (!IsDigit(c) && !(c >= 'A' && c <= 'P')) return false;
   if (p.month < 1 || p.month > 12) return false;
   int max_day = 31;
-  if (p.month == 2) max_day = 29;
-  else if (p.month == 4 || p.month == 6 || p.month == 9 || p.month == 11) max_day = 30;
+  if (p.month == 2)
+    max_day = 29;
+  else if (p.month == 4 || p.month == 6 || p.month == 9 || p.month == 11)
+    max_day = 30;
   return p.day >= 1 && p.day <= max_day;
 }
 

@@ -51,7 +51,7 @@ struct EnlaceState {
   std::string company_number;     // empty: no company open
   std::string company_path;
   std::string company_header = std::string(1024, ' ');
-  bool entry_started = false;  // AsientoIniciado
+  bool entry_started = false;   // AsientoIniciado
   std::string accounting_date;  // stored form; empty until Fecha is set
   std::string posting_log_buffer;
   int32_t search_position[2] = {0, 0};

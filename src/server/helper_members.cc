@@ -45,8 +45,7 @@ void RegisterHelperMembers(MemberTable& t) {
     const double r = table.rate;
     if (r == 0) {
       platform::CurrentEnv()->Messages().Show("No está definida el cambio de moneda", "",
-                                              platform::MsgIcon::Warning,
-                                              platform::MsgButtons::Ok);
+                                              platform::MsgIcon::Warning, platform::MsgButtons::Ok);
     } else if (r != cambio) {
       a.ref(1) = Variant::FromDouble(util::Redondear(pesetas / r, table.slots[1].decimals));
     } else {

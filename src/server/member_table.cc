@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-
 namespace qrole::server {
 
 MemberTable::MemberTable(const typelib::ClassInfo& cls)

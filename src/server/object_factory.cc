@@ -11,7 +11,8 @@ namespace qrole::server {
 std::shared_ptr<Object> CreateObjectByName(const std::string& name) {
   std::string cls = name;
   const std::string prefix = typelib::Library::Get().name() + ".";
-  if (cls.size() > prefix.size() && platform::EqualsIgnoreCase(cls.substr(0, prefix.size()), prefix))
+  if (cls.size() > prefix.size() &&
+      platform::EqualsIgnoreCase(cls.substr(0, prefix.size()), prefix))
     cls = cls.substr(prefix.size());
   if (platform::EqualsIgnoreCase(cls, "Enlace")) return Enlace::Create();
   if (platform::EqualsIgnoreCase(cls, "StrBuilder")) return util::StrBuilder::Create();

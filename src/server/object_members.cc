@@ -39,8 +39,7 @@ std::string ThreeCharacters(const std::string& text) {
 }  // namespace
 
 void RegisterObjectMembers(MemberTable& t) {
-  t.Add("Empresas", Kind::kGet,
-        [](Enlace& e, Args&) { return Variant::FromObject(e.empresas()); });
+  t.Add("Empresas", Kind::kGet, [](Enlace& e, Args&) { return Variant::FromObject(e.empresas()); });
   t.Add("Empresas", Kind::kSet, [](Enlace& e, Args& a) {
     const Variant& v = a.value();
     e.set_empresas(v.IsObject() ? std::dynamic_pointer_cast<Collection>(v.object()) : nullptr);
@@ -99,8 +98,7 @@ void RegisterObjectMembers(MemberTable& t) {
   t.Add("MASTER", Kind::kMethod, [](Enlace&, Args& a) {
     if (a.Str(2) == kServiceCode) {
       platform::CurrentEnv()->Messages().Show("FUNCIÓN " + std::to_string(a.Int(0)), "",
-                                              platform::MsgIcon::None,
-                                              platform::MsgButtons::Ok);
+                                              platform::MsgIcon::None, platform::MsgButtons::Ok);
     }
     return Variant();
   });

@@ -31,7 +31,8 @@ class ParamsTest : public ::testing::Test {
     Invoke(*e_, "AbrirEmpresa", Kind::kMethod, {Variant::FromString(path_)});
   }
   // A company file with year 13, opening month `opening` and the settings text.
-  void Write(const std::string& path, const std::string& settings, const std::string& opening = "01") {
+  void Write(const std::string& path, const std::string& settings,
+             const std::string& opening = "01") {
     std::string header(kHeaderSize, ' ');
     SetHeaderText(&header, "COMUN", "01");
     SetHeaderText(&header, "AÑO", "13");
@@ -139,8 +140,8 @@ TEST_F(ParamsTest, KeysMatchOnlyWholeKeys) {
 TEST_F(ParamsTest, AnotherCompanyFileAndShortFiles) {
   std::string other = env_.home() + "/OTRA02.QRT";
   std::ofstream(other, std::ios::binary) << std::string(100, ' ');
-  Call("PUT_TOTAL", {Variant::FromString("Clave"), Variant::FromString("v"),
-                     Variant::FromString(other)});
+  Call("PUT_TOTAL",
+       {Variant::FromString("Clave"), Variant::FromString("v"), Variant::FromString(other)});
   EXPECT_EQ(FileBytes(other).size(), kHeaderSize + std::string("CLAVE=v\r\n\x1a").size());
   EXPECT_EQ(FileBytes(other).substr(kHeaderSize), "CLAVE=v\r\n\x1a");
   EXPECT_EQ(Call("GET_TOTAL", {Variant::FromString("CLAVE")}), "");
@@ -194,7 +195,8 @@ TEST_F(ParamsTest, AccountingDateWithJulyOpening) {
 }
 
 TEST_F(ParamsTest, CalendarChecks) {
-  const std::string format = "Formato Fecha no válido: %s\nFormatos aceptados son: 31/12/13 o 131231";
+  const std::string format =
+      "Formato Fecha no válido: %s\nFormatos aceptados son: 31/12/13 o 131231";
   for (const char* bad : {"30/02/13", "31/13/13", "00/12/13", "3x/12/13", "31/04/13", "31-12-1z"}) {
     AutomationError e = DateError(bad);
     EXPECT_EQ(e.number(), static_cast<int32_t>(0x8004C353)) << bad;
@@ -221,7 +223,8 @@ TEST_F(ParamsTest, ADateOfNoAcceptedLengthIsRefused) {
   SetDate("31/12/13");
   AutomationError e = DateError("1/1/3");
   EXPECT_EQ(e.number(), static_cast<int32_t>(0x8004C353));
-  EXPECT_EQ(e.description(), "Formato Fecha no válido: 1/1/3\nFormatos aceptados son: 31/12/13 o 131231");
+  EXPECT_EQ(e.description(),
+            "Formato Fecha no válido: 1/1/3\nFormatos aceptados son: 31/12/13 o 131231");
   EXPECT_EQ(GetDate(), "131231");  // the date set before stays
 }
 

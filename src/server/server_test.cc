@@ -4,12 +4,12 @@
 #include "automation/dispatcher.h"
 #include "automation/record_object.h"
 #include "data/globals.h"
+#include "data/registry.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
 #include "server/member_table.h"
 #include "server/object_factory.h"
 #include "server/process_state.h"
-#include "data/registry.h"
 #include "server/test_env.h"
 #include "util/str_builder.h"
 
@@ -172,12 +172,12 @@ TEST_F(EnlaceTest, FreeSlotsAndCatalogue) {
 
 TEST_F(EnlaceTest, MasterShowsABoxOnlyForTheServiceCode) {
   env_.TakeMessages();
-  Variant r = Call("MASTER", {Variant::FromLong(12), Variant::FromString(""),
-                              Variant::FromString("AB1234")});
+  Variant r = Call("MASTER",
+                   {Variant::FromLong(12), Variant::FromString(""), Variant::FromString("AB1234")});
   EXPECT_TRUE(r.IsEmpty());
   EXPECT_TRUE(env_.TakeMessages().empty());
-  r = Call("MASTER", {Variant::FromString("12"), Variant::FromString(""),
-                      Variant::FromString("QV7501")});
+  r = Call("MASTER",
+           {Variant::FromString("12"), Variant::FromString(""), Variant::FromString("QV7501")});
   EXPECT_TRUE(r.IsEmpty());
   auto boxes = env_.TakeMessages();
   ASSERT_EQ(boxes.size(), 1u);
@@ -209,11 +209,10 @@ TEST_F(EnlaceTest, EveryRegisteredMemberIsAnInterfaceEntry) {
 
 TEST(ObjectFactoryTest, CreatesEveryPublicClass) {
   TestEnv env;
-  for (const char* name : {"Enlace", "QROLE75.Enlace", "qrole75.enlace", "StrBuilder",
-                           "Collection", "ApunteClass", "IVAClass", "CarteraClass",
-                           "AnaliticaClass", "RetClass", "ExtractoClass", "PlanClass", "DebeClass",
-                           "HaberClass", "DatosClass", "DatosGlobalClass", "InmoClass",
-                           "TipoIvaClass", "FechaAsto"}) {
+  for (const char* name : {"Enlace", "QROLE75.Enlace", "qrole75.enlace", "StrBuilder", "Collection",
+                           "ApunteClass", "IVAClass", "CarteraClass", "AnaliticaClass", "RetClass",
+                           "ExtractoClass", "PlanClass", "DebeClass", "HaberClass", "DatosClass",
+                           "DatosGlobalClass", "InmoClass", "TipoIvaClass", "FechaAsto"}) {
     auto obj = CreateObjectByName(name);
     ASSERT_NE(obj, nullptr) << name;
   }
@@ -234,14 +233,17 @@ TEST(RegistryTest, ReadRules) {
       "Blank= \n"
       "Flag=Verdadero\n"
       "Off=Falso\n"
-      "Long=" + std::string(300, 'x') + "\n"
+      "Long=" +
+      std::string(300, 'x') +
+      "\n"
       "[SOFTWARE\\QRN\\Valdrix\\Otra]\n"
       "Clave=1\n");
   EXPECT_EQ(data::LeerRegistro("datos_dir"), Variant::FromString("/srv/datos/"));
   EXPECT_EQ(data::LeerRegistro("Missing", "Settings", Variant::FromString("def")),
             Variant::FromString("def"));
   EXPECT_EQ(data::LeerRegistro("Missing"), Variant::FromString(""));
-  EXPECT_EQ(data::LeerRegistro("Blank", "Settings", Variant::FromString("d")), Variant::FromString("d"));
+  EXPECT_EQ(data::LeerRegistro("Blank", "Settings", Variant::FromString("d")),
+            Variant::FromString("d"));
   EXPECT_EQ(data::LeerRegistro("Flag"), Variant::FromBool(true));
   EXPECT_EQ(data::LeerRegistro("Off"), Variant::FromBool(false));
   EXPECT_EQ(ToStr(data::LeerRegistro("Long")).size(), 255u);
@@ -253,7 +255,8 @@ TEST(RegistryTest, WriteRulesAndDirectoryDefault) {
   TestEnv env;
   data::GrabarRegistro("Active", Variant::FromString(""));
   EXPECT_EQ(env.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Active"), " ");
-  EXPECT_EQ(data::LeerRegistro("Active", "Settings", Variant::FromString("x")), Variant::FromString("x"));
+  EXPECT_EQ(data::LeerRegistro("Active", "Settings", Variant::FromString("x")),
+            Variant::FromString("x"));
   data::GrabarRegistro("Flag", Variant::FromBool(true));
   EXPECT_EQ(data::LeerRegistro("Flag"), Variant::FromBool(true));
   data::GrabarRegistro("Otro", Variant::FromLong(5), "Seccion", "Producto");

@@ -3,9 +3,9 @@
 #include "automation/convert.h"
 #include "data/globals.h"
 #include "data/message_table.h"
+#include "data/registry.h"
 #include "platform/env.h"
 #include "server/process_state.h"
-#include "data/registry.h"
 
 namespace qrole::server {
 

@@ -12,8 +12,7 @@ TestEnv::TestEnv(const std::string& registry_ini, const std::string& win_ini)
   if (!win_ini.empty()) std::ofstream(home_.path() + "/win.ini") << win_ini;
   settings_ = std::make_unique<platform::IniSettingsStore>(home_.path() + "/registry.ini");
   profile_ = std::make_unique<platform::IniProfile>(home_.path() + "/win.ini");
-  messages_ = std::make_unique<platform::RecordingMessageBoxes>(
-      [](const std::string&) {});
+  messages_ = std::make_unique<platform::RecordingMessageBoxes>([](const std::string&) {});
   previous_ = platform::SetEnvForTesting(this);
   RestartServerForTesting();
 }

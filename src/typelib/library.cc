@@ -25,7 +25,9 @@ const char* KindName(Kind k) {
 std::string FoldName(const std::string& utf8) { return platform::FoldCase(utf8); }
 
 ClassInfo::ClassInfo(std::string name, std::string interface_name, std::vector<MemberInfo> members)
-    : name_(std::move(name)), interface_name_(std::move(interface_name)), members_(std::move(members)) {
+    : name_(std::move(name)),
+      interface_name_(std::move(interface_name)),
+      members_(std::move(members)) {
   for (size_t i = 0; i < members_.size(); ++i) {
     members_[i].index = static_cast<int>(i);
     by_name_[FoldName(members_[i].name)].push_back(static_cast<int>(i));
@@ -64,11 +66,11 @@ struct Parser {
       return t;
     }
     static const std::pair<const char*, VarType> kBasic[] = {
-        {"String", VarType::kString},   {"Long", VarType::kLong},
-        {"Integer", VarType::kInteger}, {"Byte", VarType::kByte},
-        {"Double", VarType::kDouble},   {"Single", VarType::kSingle},
+        {"String", VarType::kString},     {"Long", VarType::kLong},
+        {"Integer", VarType::kInteger},   {"Byte", VarType::kByte},
+        {"Double", VarType::kDouble},     {"Single", VarType::kSingle},
         {"Currency", VarType::kCurrency}, {"Boolean", VarType::kBoolean},
-        {"Date", VarType::kDate},       {"Variant", VarType::kVariant},
+        {"Date", VarType::kDate},         {"Variant", VarType::kVariant},
         {"void", VarType::kEmpty}};
     for (const auto& [n, vt] : kBasic) {
       if (s == n) {
@@ -112,11 +114,16 @@ struct Parser {
     info.name = m.at("name").get<std::string>();
     std::string where = cls + "." + info.name;
     std::string kind = m.at("kind").get<std::string>();
-    if (kind == "method") info.kind = Kind::kMethod;
-    else if (kind == "get") info.kind = Kind::kGet;
-    else if (kind == "let") info.kind = Kind::kLet;
-    else if (kind == "set") info.kind = Kind::kSet;
-    else Broken("bad kind \"" + kind + "\" in " + where);
+    if (kind == "method")
+      info.kind = Kind::kMethod;
+    else if (kind == "get")
+      info.kind = Kind::kGet;
+    else if (kind == "let")
+      info.kind = Kind::kLet;
+    else if (kind == "set")
+      info.kind = Kind::kSet;
+    else
+      Broken("bad kind \"" + kind + "\" in " + where);
     info.type = ParseType(m.at("type").get<std::string>(), where);
     info.family = m.value("family", "");
     if (m.contains("params")) {

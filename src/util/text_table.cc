@@ -22,11 +22,10 @@ std::vector<std::string> Split(std::string_view s, std::string_view sep) {
 
 }  // namespace
 
-std::shared_ptr<Array> TextoATabla(std::string_view text, int32_t first_row,
-                                   int32_t first_column, std::string_view separator) {
+std::shared_ptr<Array> TextoATabla(std::string_view text, int32_t first_row, int32_t first_column,
+                                   std::string_view separator) {
   if (text.empty()) {
-    return std::make_shared<Array>(
-        std::vector<Array::Bound>{{first_row, 1}, {first_column, 1}});
+    return std::make_shared<Array>(std::vector<Array::Bound>{{first_row, 1}, {first_column, 1}});
   }
   // Every CR LF becomes CR; lines end at CR.
   std::string normalised;
@@ -42,8 +41,9 @@ std::shared_ptr<Array> TextoATabla(std::string_view text, int32_t first_row,
     cells.push_back(Split(line, separator));
     if (cells.back().size() > columns) columns = cells.back().size();
   }
-  auto table = std::make_shared<Array>(std::vector<Array::Bound>{
-      {first_row, static_cast<int32_t>(cells.size())}, {first_column, static_cast<int32_t>(columns)}});
+  auto table = std::make_shared<Array>(
+      std::vector<Array::Bound>{{first_row, static_cast<int32_t>(cells.size())},
+                                {first_column, static_cast<int32_t>(columns)}});
   for (size_t r = 0; r < cells.size(); ++r)
     for (size_t c = 0; c < cells[r].size(); ++c)
       table->At({first_row + static_cast<int32_t>(r), first_column + static_cast<int32_t>(c)}) =
