@@ -135,19 +135,8 @@ platform::Status UpdateField(int slot, int32_t record, int field, std::string_vi
     return platform::Status::InvalidArgument("no field " + std::to_string(field) + " in record " +
                                              std::to_string(record));
   }
-  const bool lock = Globals().index_maintenance;
-  if (lock) {
-    status = LockRecord(slot, record);
-    if (!status.ok()) return status;
-  }
-  struct Unlock {
-    int slot;
-    int32_t record;
-    bool on;
-    ~Unlock() {
-      if (on) UnlockRecord(slot, record).IgnoreError();
-    }
-  } unlock{slot, record, lock};
+  MaintenanceRecordLock lock(slot, record);
+  if (!lock.status().ok()) return lock.status();
   platform::Status keys = platform::Status::Ok();
   if (FieldInKey(slot, field)) {
     keys = UpdateFieldKeys(slot, field, new_value, record);

@@ -333,6 +333,17 @@ platform::Status UnlockRecord(int slot, int32_t record, int first, int last) {
   return retry.Run([&] { return s->file()->UnlockRange(offset, length); });
 }
 
+MaintenanceRecordLock::MaintenanceRecordLock(int slot, int32_t record)
+    : slot_(slot), record_(record) {
+  if (!Globals().index_maintenance) return;
+  status_ = LockRecord(slot, record);
+  held_ = status_.ok();
+}
+
+MaintenanceRecordLock::~MaintenanceRecordLock() {
+  if (held_) UnlockRecord(slot_, record_).IgnoreError();
+}
+
 platform::Result<int64_t> RecordCount(int slot) {
   platform::Status status;
   Slot* s = OpenSlot(slot, &status);

@@ -86,6 +86,25 @@ platform::Status WriteField(int slot, int32_t record, int field);
 platform::Status LockRecord(int slot, int32_t record, int first = 1, int last = 0);
 platform::Status UnlockRecord(int slot, int32_t record, int first = 1, int last = 0);
 
+// Holds the lock on a whole record, while the index maintenance flag is on,
+// for as long as it lives (cancellations and key updates change a record
+// under it). status() says whether the lock was taken; nothing is held when
+// the flag is off or the lock failed.
+class MaintenanceRecordLock {
+ public:
+  MaintenanceRecordLock(int slot, int32_t record);
+  ~MaintenanceRecordLock();
+  MaintenanceRecordLock(const MaintenanceRecordLock&) = delete;
+  MaintenanceRecordLock& operator=(const MaintenanceRecordLock&) = delete;
+  const platform::Status& status() const { return status_; }
+
+ private:
+  int slot_;
+  int32_t record_;
+  bool held_ = false;
+  platform::Status status_;
+};
+
 // Whole records in the record file.
 platform::Result<int64_t> RecordCount(int slot);
 

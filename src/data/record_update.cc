@@ -79,19 +79,8 @@ platform::Status CancelRecord(int slot, int32_t record) {
   Slot* s = internal::OpenSlot(slot, &status);
   if (s == nullptr) return status;
   if (record < 1) return platform::Status::Ok();
-  const bool lock = Globals().index_maintenance;
-  if (lock) {
-    status = LockRecord(slot, record);
-    if (!status.ok()) return status;
-  }
-  struct Unlock {
-    int slot;
-    int32_t record;
-    bool on;
-    ~Unlock() {
-      if (on) UnlockRecord(slot, record).IgnoreError();
-    }
-  } unlock{slot, record, lock};
+  MaintenanceRecordLock lock(slot, record);
+  if (!lock.status().ok()) return lock.status();
   status = ReadRecord(slot, record);
   if (!status.ok()) return status;
   if (s->IsCancelled()) return platform::Status::Ok();
