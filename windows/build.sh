@@ -4,13 +4,9 @@
 # and the program directory it ships, BUILD_DIR/share/qrole.
 # Usage: windows/build.sh [BUILD_DIR]
 #
-# The program directory (table definitions, VAT types, currency tables, chart
-# templates) is written by qrole-mkprogdir built for this machine, in
-# BUILD_DIR/host: the chart templates need the keyed engine, whose LMDB memory
-# map does not work under Wine, so the Windows build of the tool cannot write
-# them here. The definition, VAT and currency files are the same bytes on both
-# systems; the chart templates' index files (.QRC) are this machine's LMDB
-# files, which company creation copies as they are.
+# The program directory is written by the Windows build of qrole-mkprogdir,
+# run under Wine during the build, so its chart templates' index files are the
+# 32-bit server's own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-windows}
@@ -24,13 +20,6 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build"
 
-host=$build/host
-if [ ! -f "$host/build.ninja" ]; then
-  cmake -S "$root" -B "$host" -G Ninja -DQROLE_BUILD_TESTS=OFF -DQROLE_BUILD_BENCH=OFF >/dev/null
-fi
-cmake --build "$host" --target program_dir
-cp -r "$host/share/qrole/." "$build/share/qrole/"
-rm -f "$build/share/qrole/"*-lock  # LMDB lock files: the tool's, not shipped
 for f in PLANC00.QRD PLANC01.QRD PLANC02.QRD Moneda1.qrf IVA03.QRF PLANC.QRA; do
   [ -s "$build/share/qrole/$f" ] || { echo "windows: the program directory lacks $f" >&2; exit 1; }
 done

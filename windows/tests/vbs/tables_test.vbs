@@ -1,5 +1,5 @@
 ' Table utilities: the tables of the program directory (Util_LeerTablas), the
-' field names of one (Util_LeerCampos), and the refusals of Util_LeerDatos.
+' field names of one (Util_LeerCampos), and the rows of one (Util_LeerDatos).
 
 Sub TableList()
   Section "Util_LeerTablas"
@@ -67,13 +67,12 @@ Sub FieldNames()
   CheckError "a table that is not there", 53, kRuntime, "File not found: NOEXISTE.QRa"
 End Sub
 
-' Util_LeerDatos reads a company's table through its index file, whose
-' memory map does not work under Wine (docs/windows.md): only the refusals,
-' which come before any table is opened, are checked here.
-Sub TableRowsRefusals()
+' Util_LeerDatos: the rows of a company's table, read through its index file,
+' and its refusals.
+Sub TableRows()
   Section "Util_LeerDatos"
   On Error Resume Next
-  Dim e, x
+  Dim e, x, rows, lines, p
   Set e = CreateObject("QROLE75.Enlace")
   x = e.Util_LeerDatos("PLANC")
   CheckError "no company open", -2147161504, kServer, "Empresa no Abierta"
@@ -83,6 +82,29 @@ Sub TableRowsRefusals()
   e.CrearEmpresa x, "24"
   e.AbrirEmpresa x
   CheckNoError "a new company"
+
+  rows = e.Util_LeerDatos("PLANC", "CUENTA", "100")
+  CheckNoError "the row of account 100"
+  CheckEq "account 100, first column", Left(rows, 11), "100       " & vbTab
+  Check "account 100, its title", InStr(rows, "Capital social") > 0
+  CheckEq "account 100, end of the row", Right(rows, 3), vbTab & vbCrLf
+  rows = e.Util_LeerDatos("PLANC", "CUENTA", "4770")
+  CheckEq "account 4770, first column", Left(rows, 11), "4770      " & vbTab
+  Check "account 4770, its title", InStr(rows, "IVA repercutido") > 0
+
+  rows = e.Util_LeerDatos("PLANC", , , "NIVEL = 1")
+  CheckNoError "a filter"
+  lines = 0
+  p = InStr(rows, vbCrLf)
+  Do While p > 0
+    lines = lines + 1
+    p = InStr(p + 2, rows, vbCrLf)
+  Loop
+  CheckEq "the groups of the chart", lines, 9
+
+  x = e.Util_LeerDatos("PLANC", , , "NOCAMPO = 1")
+  Check "a filter the table cannot read, in the error's text", InStr(Err.Description, "NOCAMPO = 1") > 0
+  CheckError "a filter the table cannot read", -2147171344, kServer, "*"
   x = e.Util_LeerDatos("../PLANC")
   CheckError "a table name with a folder", -2147161504, kServer, _
              "Nombre de tabla no válido" & vbLf & "../PLANC"
@@ -92,4 +114,4 @@ End Sub
 
 TableList
 FieldNames
-TableRowsRefusals
+TableRows
