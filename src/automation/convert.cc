@@ -381,6 +381,16 @@ Currency ToCurrency(const Variant& v) {
   return Currency{static_cast<int64_t>(scaled)};
 }
 
+std::string FormatShortDate(std::string_view text) {
+  double serial;
+  if (!ParseDateText(text, &serial)) return std::string(text);
+  int y, m, d;
+  CivilFromDays(static_cast<int64_t>(std::floor(serial)), &y, &m, &d);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", d, m, y % 100);
+  return buf;
+}
+
 Date ToDate(const Variant& v) {
   switch (v.type()) {
     case VarType::kDate:

@@ -76,6 +76,11 @@ double Val(std::string_view text);
 // for the decimals. Rounds halves away from zero; negative values get "-".
 std::string FormatNumber(double value, std::string_view pattern);
 
+// Format(text, "dd/MM/yy"): the date a text names (d/m/y with "/" or "-",
+// two- or four-digit year, optional time) as dd/MM/yy; a text that names no
+// date comes back unchanged, as the runtime's Format leaves it.
+std::string FormatShortDate(std::string_view text);
+
 // Trim of blanks (spaces only, as the runtime's Trim).
 std::string Trim(std::string_view s);
 std::string LTrim(std::string_view s);

@@ -58,6 +58,8 @@ const std::vector<HeaderField>& HeaderFields() {
       {"DIAROIO_COLOR", 176, 1, 9},
       {"VERSION", 177, 4, 2},
       {"APERTURA", 181, 2, 8},
+      // The last entry number used, six digits (blank in a new company).
+      {"CONTADORASIENTOS", 183, 6, 0},
       {"NULL4", 183, 330, 0},
       {"DIRECCION", 513, 35, 0},
       {"CP", 548, 5, 0},

@@ -51,8 +51,10 @@ struct EnlaceState {
   std::string company_number;     // empty: no company open
   std::string company_path;
   std::string company_header = std::string(1024, ' ');
-  bool entry_started = false;   // AsientoIniciado
-  std::string accounting_date;  // stored form; empty until Fecha is set
+  bool entry_started = false;       // AsientoIniciado
+  std::string entry_number;         // NumeroAsientoActual
+  bool entry_number_fixed = false;  // NumeroFijado: the client gave the number
+  std::string accounting_date;      // stored form; empty until Fecha is set
   std::string posting_log_buffer;
   int32_t search_position[2] = {0, 0};
 };

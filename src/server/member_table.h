@@ -49,7 +49,8 @@ void RegisterObjectMembers(MemberTable& t);
 void RegisterCompanyMembers(MemberTable& t);
 void RegisterPendingEntryMembers(MemberTable& t);
 void RegisterHelperMembers(MemberTable& t);
-void RegisterLookupMembers(MemberTable& t);  // query/
+void RegisterLookupMembers(MemberTable& t);        // query/
+void RegisterEntryPostingMembers(MemberTable& t);  // posting/
 
 }  // namespace qrole::server
 

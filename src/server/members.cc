@@ -13,6 +13,7 @@ const MemberTable& EnlaceMembers() {
     RegisterPendingEntryMembers(t);
     RegisterHelperMembers(t);
     RegisterLookupMembers(t);
+    RegisterEntryPostingMembers(t);
     return t;
   }();
   return table;

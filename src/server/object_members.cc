@@ -10,6 +10,7 @@
 #include "server/enlace.h"
 #include "server/member_table.h"
 #include "server/process_state.h"
+#include "server/version.h"
 
 namespace qrole::server {
 
@@ -58,7 +59,8 @@ void RegisterObjectMembers(MemberTable& t) {
     return Variant();
   });
 
-  t.Add("Version", Kind::kMethod, [](Enlace&, Args&) { return Variant::FromString("7.5.1"); });
+  t.Add("Version", Kind::kMethod,
+        [](Enlace&, Args&) { return Variant::FromString(kServerVersion); });
 
   t.Add("Canal", Kind::kGet, [](Enlace& e, Args&) {
     return Variant::FromString(FormatNumber(e.state().channel, "000"));
