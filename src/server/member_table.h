@@ -51,6 +51,9 @@ void RegisterPendingEntryMembers(MemberTable& t);
 void RegisterHelperMembers(MemberTable& t);
 void RegisterLookupMembers(MemberTable& t);        // query/
 void RegisterEntryPostingMembers(MemberTable& t);  // posting/
+void RegisterVatMembers(MemberTable& t);           // posting/
+void RegisterMaintenanceMembers(MemberTable& t);   // maintenance/
+void RegisterChartMembers(MemberTable& t);         // query/
 
 }  // namespace qrole::server
 

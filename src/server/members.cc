@@ -14,6 +14,9 @@ const MemberTable& EnlaceMembers() {
     RegisterHelperMembers(t);
     RegisterLookupMembers(t);
     RegisterEntryPostingMembers(t);
+    RegisterVatMembers(t);
+    RegisterMaintenanceMembers(t);
+    RegisterChartMembers(t);
     return t;
   }();
   return table;
