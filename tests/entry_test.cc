@@ -48,8 +48,8 @@ TEST_F(EntrySocketTest, LinesOfAnEntryAndTheirLog) {
   EXPECT_EQ(c_.Get(HandleOf(c_.Call(e_, "Apunte", {1})), "Importe"), 1210.75);
 
   EXPECT_TRUE(c_.Call(e_, "AddEntry", {"7000000", "Factura 12", 2, 1000, "1"}).is_null());
-  json iva = c_.Call(e_, "AñadirIVA", {"4300001", "4770000", "12", "15/03/2024", "G", "R", 1000,
-                                       1210});
+  json iva =
+      c_.Call(e_, "AñadirIVA", {"4300001", "4770000", "12", "15/03/2024", "G", "R", 1000, 1210});
   EXPECT_EQ(c_.Get(HandleOf(iva), "FechaFactura"), "C40315");
   EXPECT_EQ(c_.Get(HandleOf(iva), "SII_Codigo"), "0000");
   EXPECT_EQ(c_.Get(e_, "ContadorApuntes"), 2);
@@ -59,16 +59,16 @@ TEST_F(EntrySocketTest, LinesOfAnEntryAndTheirLog) {
   std::string log = Log();
   EXPECT_NE(log.find("\t7.5.1\t"), std::string::npos);
   EXPECT_NE(log.find("\t01\t"), std::string::npos);
-  EXPECT_NE(log.find("\t" + path_ + "\tSe a\xF1" "ade un apunte: Cuenta=4300001;"
+  EXPECT_NE(log.find("\t" + path_ +
+                     "\tSe a\xF1"
+                     "ade un apunte: Cuenta=4300001;"
                      "Descripci\xF3n=Factura 12;Tipo=1;Importe=1210,5;Diario=1;Punteo=0;"
                      "Canal=002;Referencia=R-12;Notas=;Archivo=\r\n"),
             std::string::npos)
       << log;
   EXPECT_NE(log.find("FechaFactura=15/03/2024;"), std::string::npos);
   // A bad Punteo adds nothing.
-  RemoteError bad = ErrorOf([&] {
-    c_.Call(e_, "AñadirApunte", {"4300001", "x", 1, 1, "1", 256});
-  });
+  RemoteError bad = ErrorOf([&] { c_.Call(e_, "AñadirApunte", {"4300001", "x", 1, 1, "1", 256}); });
   EXPECT_EQ(bad.number(), 6);
   EXPECT_EQ(c_.Get(e_, "ContadorApuntes"), 2);
 }
@@ -118,6 +118,38 @@ TEST_F(EntrySocketTest, AuditLinesOfTheClient) {
   c_.Call(e_, "AuditoriaSave", {12.5, own});
   std::string text = ReadFileText(own);
   EXPECT_EQ(text.substr(text.size() - 7), "\t12,5\r\n");
+}
+
+TEST_F(EntrySocketTest, PostsAnEntryAndItsBalancesReadBack) {
+  c_.Let(e_, "Fecha", "15/03/24");
+  c_.Let(e_, "Número", "");
+  EXPECT_EQ(c_.Get(e_, "Número"), "000001");
+  c_.Call(e_, "AñadirApunte", {"5720", "Cobro 12", 1, 121, "1"});
+  c_.Call(e_, "AñadirApunte", {"4300", "Cobro 12", 2, 121, "1"});
+  EXPECT_EQ(c_.Call(e_, "GrabarAsiento"), 0);
+  EXPECT_EQ(c_.Get(e_, "ContadorApuntes"), 0);
+  EXPECT_EQ(c_.Call(e_, "GetTotal", {"CONTADORASIENTOS"}), "000001");
+
+  EXPECT_EQ(c_.Call(e_, "LeerPlan", {"5720,4300"}), true);
+  EXPECT_EQ(c_.Get(e_, "ContadorPlan"), 2);
+  int64_t bank = HandleOf(c_.Call(e_, "Plan", {1}));
+  EXPECT_EQ(c_.Get(bank, "Cuenta"), "5720");
+  EXPECT_EQ(c_.Get(bank, "DebeMarzo"), 121);
+  EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 121);
+  EXPECT_EQ(c_.Call(e_, "PlanHaber", {2, 3}), -121);
+  // The parents hold the amounts too.
+  c_.Call(e_, "LeerPlan", {"57"});
+  EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 121);
+
+  // Lines of another entry go under the next number.
+  c_.Let(e_, "Número", "");
+  c_.Call(e_, "AñadirApunte", {"5720", "Cobro 13", 1, 10, "1"});
+  c_.Call(e_, "AñadirApunte", {"4300", "Cobro 13", 2, 10, "1"});
+  c_.Call(e_, "GrabarAsiento");
+  std::string rows = c_.Call(e_, "Util_LeerDatos", {"EXTRA"}).get<std::string>();
+  EXPECT_NE(rows.find("\t000002\t"), std::string::npos) << rows;
+  c_.Call(e_, "LeerPlan", {"5720"});
+  EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 131);
 }
 
 }  // namespace

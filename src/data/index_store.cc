@@ -6,6 +6,7 @@
 #include "data/engine_status.h"
 #include "data/index_store_internal.h"
 #include "platform/env.h"
+#include "platform/file_identity.h"
 
 namespace qrole::data::internal {
 
@@ -19,15 +20,15 @@ constexpr unsigned kEnvFlags = MDB_NOSUBDIR | MDB_NOTLS | MDB_NOSYNC;
 constexpr unsigned kIndexFlags = MDB_DUPSORT | MDB_DUPFIXED;
 constexpr int kMaxDbs = kMaxIndexes + 2;
 
-// Environments open in this process, by path (LMDB must not open one file
-// twice in a process).
+// Environments open in this process, by file identity (LMDB must not open
+// one file twice in a process, whatever spellings of its path reach it).
 std::map<std::string, std::weak_ptr<IndexEnv>>& Registry() {
   static auto* registry = new std::map<std::string, std::weak_ptr<IndexEnv>>();
   return *registry;
 }
 
 std::shared_ptr<IndexEnv> Registered(const std::string& path) {
-  auto it = Registry().find(path);
+  auto it = Registry().find(platform::FileIdentity(path));
   if (it == Registry().end()) return nullptr;
   std::shared_ptr<IndexEnv> env = it->second.lock();
   if (!env) Registry().erase(it);
@@ -79,7 +80,7 @@ IndexEnv::~IndexEnv() {
   if (read_txn_ != nullptr) mdb_txn_abort(read_txn_);
   mdb_env_sync(env_, 1);
   mdb_env_close(env_);
-  auto it = Registry().find(path_);
+  auto it = Registry().find(platform::FileIdentity(path_));
   if (it != Registry().end() && it->second.expired()) Registry().erase(it);
 }
 
@@ -165,7 +166,7 @@ int16_t IndexEnv::Open(const std::string& path, std::shared_ptr<IndexEnv>* out) 
   }
   const int16_t status = env->Attach();
   if (status != engine_status::kOk) return status;
-  Registry()[path] = env;
+  Registry()[platform::FileIdentity(path)] = env;
   *out = std::move(env);
   return engine_status::kOk;
 }
@@ -233,7 +234,7 @@ int16_t IndexEnv::Create(const std::string& path, int index_count, int longest_k
     if (c != nullptr) mdb_cursor_close(c);
     c = nullptr;
   }
-  Registry()[path] = env;
+  Registry()[platform::FileIdentity(path)] = env;
   *out = std::move(env);
   return engine_status::kOk;
 }

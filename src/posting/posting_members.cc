@@ -3,6 +3,7 @@
 #include "automation/convert.h"
 #include "posting/audit_log.h"
 #include "posting/entry_numbers.h"
+#include "posting/grabar_asiento.h"
 #include "posting/pending_entry.h"
 #include "server/enlace.h"
 #include "server/member_table.h"
@@ -34,6 +35,9 @@ void RegisterEntryPostingMembers(MemberTable& t) {
     posting::AddVAT(e, a);
     return Variant();
   });
+
+  t.Add("GrabarAsiento", Kind::kMethod,
+        [](Enlace& e, Args&) { return Variant::FromInteger(posting::GrabarAsiento(e)); });
 
   for (const char* name : {"Número", "Number"}) {
     t.Add(name, Kind::kGet,

@@ -195,9 +195,9 @@ TEST_F(EnlaceTest, TextToArray) {
 }
 
 TEST_F(EnlaceTest, UnbuiltMembersSayNotImplemented) {
-  CallError err = ErrorOf([&] { Call("GrabarAsiento"); });
+  CallError err = ErrorOf([&] { Call("LeerAsiento"); });
   EXPECT_EQ(err.number, static_cast<int32_t>(0x80004001u));
-  EXPECT_EQ(err.description, "Not implemented: GrabarAsiento");
+  EXPECT_EQ(err.description, "Not implemented: LeerAsiento");
   // Argument errors come first, as the runtime checks them before the call.
   EXPECT_EQ(ErrorOf([&] { Call("AñadirApunte"); }).number, 449);
 }

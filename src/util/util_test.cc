@@ -2,6 +2,7 @@
 
 #include "automation/convert.h"
 #include "util/amounts.h"
+#include "util/like.h"
 #include "util/str_builder.h"
 #include "util/text_table.h"
 
@@ -111,6 +112,28 @@ TEST(TextoATablaTest, EmptyTextAndLoneCarriageReturns) {
   EXPECT_EQ(t->bounds()[0].lower, 1);
   EXPECT_EQ(t->bounds()[0].count, 2);
   EXPECT_EQ(t->At({2, 1}), Variant::FromString("y\nz"));  // a lone LF is no line end
+}
+
+TEST(LikeTest, WildcardsSetsAndDigits) {
+  EXPECT_TRUE(Like("4300001", "43*"));
+  EXPECT_TRUE(Like("43", "43*"));
+  EXPECT_FALSE(Like("4", "43*"));
+  EXPECT_TRUE(Like("4", "?"));
+  EXPECT_FALSE(Like("", "?"));
+  EXPECT_FALSE(Like("12", "?"));
+  EXPECT_TRUE(Like("4370", "43#0"));
+  EXPECT_FALSE(Like("43x0", "43#0"));
+  EXPECT_TRUE(Like("4300", "4[0-3]*"));
+  EXPECT_FALSE(Like("4500", "4[0-3]*"));
+  EXPECT_TRUE(Like("4500", "4[!0-3]*"));
+  EXPECT_TRUE(Like("a-b", "a[-]b"));
+  EXPECT_FALSE(Like("abc", "a[bc"));   // a set never closed
+  EXPECT_TRUE(Like("Banco Ñ", "*Ñ"));  // one character, not two bytes
+  EXPECT_TRUE(Like("Ñu", "?u"));
+  EXPECT_FALSE(Like("Clientes", "clientes"));  // letter case matters
+  EXPECT_TRUE(Like("x*y", "*[*]*"));
+  EXPECT_TRUE(Like("", "*"));
+  EXPECT_TRUE(Like("abcabc", "*b*c"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/file_identity.h"
 #include "platform/file_system.h"
 #include "platform/message_box_win.h"
 #include "platform/path.h"
@@ -302,6 +303,20 @@ TEST_F(WindowsFilesTest, ShortPathNames) {
   EXPECT_TRUE(fs_->IsDirectory(short_path));
   // A path that does not exist has no short form.
   EXPECT_EQ(ShortPathName("C:\\no existe\\x y"), "C:/no existe/x y");
+}
+
+TEST_F(WindowsFilesTest, OneIdentityForEverySpellingOfAFile) {
+  const std::string long_dir = dir_.Child("Carpeta de datos larga");
+  ASSERT_TRUE(fs_->CreateDirectory(long_dir).ok());
+  const std::string file = long_dir + "/Anali01.QRC";
+  ASSERT_TRUE(fs_->WriteAllAtomic(file, "x").ok());
+  const std::string id = FileIdentity(file);
+  EXPECT_EQ(FileIdentity(ShortPathName(long_dir) + "/anali01.qrc"), id);
+  EXPECT_EQ(FileIdentity(ShortPathName(long_dir) + "\\ANALI01.QRC"), id);
+  // A file not created yet takes its folder's identity.
+  EXPECT_EQ(FileIdentity(ShortPathName(long_dir) + "/Nuevo.qrc"),
+            FileIdentity(long_dir + "/NUEVO.QRC"));
+  EXPECT_NE(FileIdentity(long_dir + "/Otro.qrc"), id);
 }
 
 TEST(SystemInfoTest, UserMachineAndFolders) {

@@ -108,5 +108,35 @@ Sub EntryNumbers()
   Check "the incident logged", InStr(PostingLog(folder), "ASIENTO EN CONFLICTO:" & vbCrLf) > 0
 End Sub
 
+Sub Posting()
+  Section "GrabarAsiento, LeerPlan, PlanDebe, PlanHaber"
+  On Error Resume Next
+  Dim e, folder, p
+  Set e = CreateObject("QROLE75.Enlace")
+  folder = NewFolder("vbs-grabar")
+  e.CrearEmpresa folder & "Grabar", "24"
+  e.AbrirEmpresa folder & "Grabar"
+  e.Fecha = "15/03/24"
+  e.Número = ""
+  e.AñadirApunte "5720", "Cobro 12", 1, 121, "1"
+  e.AñadirApunte "4300", "Cobro 12", 2, 121, "1"
+  CheckEq "GrabarAsiento", e.GrabarAsiento(), 0
+  CheckNoError "GrabarAsiento"
+  CheckEq "nothing pending afterwards", e.ContadorApuntes, CLng(0)
+  CheckEq "the counter", e.GetTotal("CONTADORASIENTOS"), "000001"
+  CheckEq "LeerPlan", e.LeerPlan("5720,4300"), True
+  CheckEq "ContadorPlan", e.ContadorPlan, CLng(2)
+  Set p = e.Plan(1)
+  CheckEq "the bank's code", p.Cuenta, "5720"
+  CheckEq "the March debit", p.DebeMarzo, CDbl(121)
+  CheckEq "PlanDebe", e.PlanDebe(1, 3), CDbl(121)
+  CheckEq "PlanHaber, credits negative", e.PlanHaber(2, 3), CDbl(-121)
+  CheckEq "PlanDebe out of range", e.PlanDebe(1, 15), CDbl(0)
+  Check "Plan(3) is Nothing", e.Plan(3) Is Nothing
+  e.LeerPlan "57"
+  CheckEq "a parent holds the amount", e.PlanDebe(1, 3), CDbl(121)
+End Sub
+
 EntryLines
 EntryNumbers
+Posting

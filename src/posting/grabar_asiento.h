@@ -1,0 +1,29 @@
+// Posting the pending entry of an object (GrabarAsiento): its journal lines
+// with the balances of their accounts, then its withholding, VAT-book,
+// portfolio and analytic records, all under the entry's date and number.
+#ifndef QROLE_POSTING_GRABAR_ASIENTO_H_
+#define QROLE_POSTING_GRABAR_ASIENTO_H_
+
+#include <cstdint>
+
+namespace qrole::server {
+class Enlace;
+}
+
+namespace qrole::posting {
+
+// The text logged instead of posting once posting has been stopped.
+inline constexpr char kPostingStoppedLog[] =
+    "ZIDAVOVORAV DETENIDO LA GRABACIÓN . revisar errores anteriores";
+
+// Posts the pending entry and empties it; returns 0. Raises 0x8004C356 when
+// no company is open; once posting is stopped (a number conflict) it only
+// logs. Problems found while posting that do not stop it (a VAT type that
+// does not exist, amounts that do not add up, analytic lines without their
+// journal line, an attachment that is not a PDF) are raised once the whole
+// entry is written.
+int16_t GrabarAsiento(server::Enlace& e);
+
+}  // namespace qrole::posting
+
+#endif  // QROLE_POSTING_GRABAR_ASIENTO_H_

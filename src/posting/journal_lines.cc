@@ -1,0 +1,266 @@
+#include "posting/journal_lines.h"
+
+#include <memory>
+#include <vector>
+
+#include "automation/convert.h"
+#include "automation/record_object.h"
+#include "data/catalogue.h"
+#include "data/table_component.h"
+#include "maintenance/accounts.h"
+#include "platform/env.h"
+#include "platform/path.h"
+#include "platform/text_encoding.h"
+#include "posting/posting_context.h"
+#include "posting/posting_retry.h"
+#include "posting/secondary_records.h"
+#include "server/currency.h"
+#include "server/enlace.h"
+#include "server/process_state.h"
+
+namespace qrole::posting {
+
+namespace {
+
+using server::Col;
+
+// Journal field codes.
+enum : int {
+  kFecha = 1,
+  kCuenta = 2,
+  kAsiento = 3,
+  kDescripcion = 4,
+  kTipo = 5,
+  kImporte = 6,
+  kPunteo = 7,
+  kDiario = 8,
+  kCambioBase = 9,
+  kImporteSegunda = 10,
+  kMoneda = 11,
+  kCambio = 12,
+  kValorMoneda = 13,
+  kCanal = 14,
+  kUsuario = 15,
+  kNotas = 16,
+  kClave347 = 17,
+  kEnlaceAnalitica = 18,
+  kFechaGrabacion = 20,
+  kReferencia = 22,
+  kDelegacion = 24,
+  kDocumentoAdjunto = 28,
+  kCodigoBloqueo = 98,
+};
+
+// Chart field codes.
+enum : int { kChartCuenta = 1, kChartAnalitica = 6, kChartClave347 = 8, kDebe = 12, kHaber = 13 };
+
+std::string TodayText() {
+  const platform::LocalDateTime now = platform::CurrentEnv()->GetClock().Now();
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", now.day, now.month, now.year % 100);
+  return buf;
+}
+
+// Every pending line of `c`, so that the stage goes through the whole entry
+// whatever happens to the collection meanwhile.
+std::vector<std::shared_ptr<RecordObject>> Lines(server::Enlace& e, Col c) {
+  std::vector<std::shared_ptr<RecordObject>> out;
+  Collection& col = e.collection(c);
+  for (int32_t i = 1; i <= col.Count(); ++i) {
+    Variant v = col.Item(i);
+    if (auto r = std::dynamic_pointer_cast<RecordObject>(v.object())) out.push_back(r);
+  }
+  return out;
+}
+
+// Sets the fields `OtrosCampos` names: "pos=value|NAME=value|...". A piece
+// without "=" is refused.
+void SetOtherFields(data::TableComponent& t, const std::string& otros) {
+  size_t start = 0;
+  while (start <= otros.size()) {
+    size_t bar = otros.find('|', start);
+    if (bar == std::string::npos) bar = otros.size();
+    const std::string piece = otros.substr(start, bar - start);
+    start = bar + 1;
+    if (Trim(piece).empty()) continue;
+    const size_t eq = piece.find('=');
+    if (eq == std::string::npos) RaiseRuntimeError(runtime_error::kInvalidCall);
+    const size_t eq2 = piece.find('=', eq + 1);
+    const std::string value =
+        Trim(piece.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
+    t.SetFieldByPositionOrName(Trim(piece.substr(0, eq)), Variant::FromString(value));
+  }
+}
+
+// The chart record of `account` made current; false when there is none.
+bool FindAccount(data::TableComponent& chart, const std::string& account) {
+  chart.SetFilter("CUENTA = " + account);
+  return chart.RecordCount() > 0;
+}
+
+// Copies an attached PDF beside the company file and stores its bytes in the
+// line. Returns false for a file that is not a PDF.
+bool AttachPdf(PostingContext& ctx, data::TableComponent& journal, int32_t record,
+               const std::string& file, const std::string& account) {
+  if (platform::ToUpperCase(file).find(".PDF") == std::string::npos) return false;
+  platform::FileSystem& fs = platform::CurrentEnv()->Files();
+  if (!fs.Exists(file)) return true;
+  const std::string& company = ctx.e.state().company_path;
+  const std::string folder = company.substr(0, company.size() >= 4 ? company.size() - 4 : 0);
+  std::string padded = account;
+  padded.resize(std::max<size_t>(padded.size(), 10), ' ');
+  const std::string copy =
+      platform::JoinPath(folder, ctx.accounting_date + ctx.entry_number + padded + ".pdf");
+  auto bytes = fs.ReadAll(file);
+  if (!bytes.ok() || !fs.CreateDirectories(folder).ok() || !fs.WriteAllAtomic(copy, *bytes).ok())
+    RaiseRuntimeError(runtime_error::kFileAccess);
+  auto copied = fs.ReadAll(copy);
+  if (!copied.ok()) RaiseRuntimeError(runtime_error::kFileAccess);
+  journal.GoToRecord(record);
+  journal.Edit();
+  journal.SetFieldBytes(kDocumentoAdjunto, 0, *copied);
+  journal.Update();
+  return true;
+}
+
+}  // namespace
+
+std::string ValidJournal(const std::string& diario) {
+  if ((diario >= "1" && diario <= "9") || (diario >= "A" && diario <= "C") ||
+      (diario >= "a" && diario <= "c"))
+    return platform::ToUpperCase(diario);
+  return "1";
+}
+
+void ActualizarSaldos(PostingContext& ctx, PostingRetry& retry, const std::string& account,
+                      int tipo, const std::string& journal, double signed_amount) {
+  if (tipo != 1 && tipo != 2) return;
+  int element;
+  if (journal == "A") {
+    element = 0;
+  } else if (journal == "B") {
+    element = 13;
+  } else if (journal == "C") {
+    element = 14;
+  } else {
+    element = static_cast<int>(Val(ctx.accounting_date.substr(2, 2)));
+  }
+  const int field = tipo == 1 ? kDebe : kHaber;
+  data::TableComponent& chart = *ctx.chart;
+  for (size_t i = 1; i <= account.size(); ++i) {
+    retry.Run([&] {
+      if (!FindAccount(chart, account.substr(0, i))) return;
+      chart.Edit();
+      const double old = ToDouble(chart.GetField(field, element));
+      chart.SetField(field, element, Variant::FromDouble(old + signed_amount));
+      chart.Update();
+    });
+  }
+}
+
+bool PostJournalLines(PostingContext& ctx, PostingRetry& retry, const std::string& currency_slot) {
+  server::Enlace& e = ctx.e;
+  const server::EnlaceState& s = e.state();
+  const server::ProcessState& process = server::Process();
+  const std::string default_channel = FormatNumber(s.channel, "000");
+  data::TableComponent& chart = *ctx.chart;
+  data::TableComponent journal;
+  retry.Run([&] { journal.OpenCompanyTable("EXTRA", s.company_directory, s.company_number); });
+  bool written = false;
+  for (const std::shared_ptr<RecordObject>& line : Lines(e, Col::kApuntes)) {
+    double amount = line->GetDbl("Importe");
+    int tipo = ToByte(line->Get("TIPO"));
+    if (tipo == 2) {
+      amount = -amount;
+    } else if (tipo == 3) {
+      amount = -amount;
+      tipo = 1;
+      line->Set("TIPO", Variant::FromByte(1));
+    } else if (tipo == 4) {
+      tipo = 2;
+      line->Set("TIPO", Variant::FromByte(2));
+    }
+    const std::string account = line->GetStr("Cuenta");
+    const std::string trimmed = Trim(account);
+    const std::string diario = ValidJournal(line->GetStr("Diario"));
+
+    // The account must be in the chart: a missing one is created.
+    std::string clave347;
+    retry.Run([&] {
+      if (!FindAccount(chart, trimmed)) {
+        std::string created = trimmed;
+        Variant level = Variant::FromString("0");
+        maintenance::CrearEnPlan(e, 1, &created, "Cuenta Sin Titulo", &level, false, "-1");
+        FindAccount(chart, trimmed);
+      }
+      clave347 = chart.RecordCount() > 0 ? ToStr(chart.GetField(kChartClave347)) : "";
+    });
+    // A line on an analytic account gets the next link number.
+    std::string link;
+    std::string analytic_account;
+    retry.Run([&] {
+      link.clear();
+      if (FindAccount(chart, account) && Trim(ToStr(chart.GetField(kChartAnalitica))) == "1") {
+        analytic_account = Trim(ToStr(chart.GetField(kChartCuenta)));
+        link = EnlazarAnalitica(e);
+      }
+    });
+
+    double euros = 0, pesetas = 0;
+    server::CalcularMoneda(e, amount, &euros, &pesetas);
+    int32_t stored = 0;
+    retry.Run([&] {
+      journal.AddNew();
+      journal.SetField(kFecha, 0, Variant::FromString(ctx.accounting_date));
+      journal.SetField(kAsiento, 0, Variant::FromString(ctx.entry_number));
+      journal.SetField(kCuenta, 0, Variant::FromString(account));
+      journal.SetField(kDescripcion, 0, line->Get("Descripción"));
+      journal.SetField(kTipo, 0, Variant::FromByte(static_cast<uint8_t>(tipo)));
+      journal.SetField(kImporte, 0, Variant::FromDouble(pesetas));
+      journal.SetField(kPunteo, 0, Variant::FromString(Trim(line->GetStr("Punteo"))));
+      journal.SetField(kCambioBase, 0, Variant::FromDouble(data::Currencies().rate));
+      journal.SetField(kImporteSegunda, 0, Variant::FromDouble(euros));
+      journal.SetField(kMoneda, 0, Variant::FromString(currency_slot));
+      journal.SetField(kCambio, 0, Variant::FromDouble(process.exchange_rate));
+      journal.SetField(kValorMoneda, 0, Variant::FromDouble(amount));
+      const std::string canal = line->GetStr("Canal");
+      journal.SetField(kCanal, 0, Variant::FromString(canal == "N" ? default_channel : canal));
+      journal.SetField(kUsuario, 0, Variant::FromString(s.user_code));
+      journal.SetField(kFechaGrabacion, 0, Variant::FromString(TodayText()));
+      journal.SetField(kDiario, 0, Variant::FromString(diario));
+      journal.SetField(kReferencia, 0, line->Get("Referencia"));
+      journal.SetField(kClave347, 0, Variant::FromString(clave347));
+      journal.SetField(kEnlaceAnalitica, 0, Variant::FromString(link));
+      journal.SetField(kCodigoBloqueo, 0, Variant::FromString(Trim(line->GetStr("CodigoBloqueo"))));
+      journal.SetField(kDelegacion, 0, Variant::FromString("01"));
+      SetOtherFields(journal, line->GetStr("OtrosCampos"));
+      journal.Update();
+      stored = journal.LastRecordNumber();
+    });
+    written = true;
+    if (!link.empty() && Val(link) > 0)
+      ctx.analytic_lines.push_back({analytic_account, stored, pesetas, 0});
+
+    const std::string notas = line->GetStr("NOTAS");
+    if (!notas.empty() && platform::ToUpperCase(Trim(notas)) != "ASIENTODEENLACE") {
+      retry.Run([&] {
+        journal.GoToRecord(stored);
+        if (journal.RecordNumber() <= 0) return;
+        journal.Edit();
+        journal.SetField(kNotas, 0, Variant::FromString(notas));
+        journal.Update();
+      });
+    }
+    const std::string image = line->GetStr("ArchivoImagen");
+    if (!image.empty()) {
+      bool pdf = true;
+      retry.Run([&] { pdf = AttachPdf(ctx, journal, stored, image, trimmed); });
+      if (!pdf) ctx.Defer(kStatusNotPdf, "");
+    }
+    ActualizarSaldos(ctx, retry, trimmed, tipo, diario, amount);
+  }
+  journal.Close();
+  return written;
+}
+
+}  // namespace qrole::posting
