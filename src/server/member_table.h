@@ -54,6 +54,13 @@ void RegisterEntryPostingMembers(MemberTable& t);  // posting/
 void RegisterVatMembers(MemberTable& t);           // posting/
 void RegisterMaintenanceMembers(MemberTable& t);   // maintenance/
 void RegisterChartMembers(MemberTable& t);         // query/
+void RegisterEntryReadMembers(MemberTable& t);     // query/
+void RegisterEntryGuidMembers(MemberTable& t);     // query/
+void RegisterStatementMembers(MemberTable& t);     // query/
+void RegisterPortfolioMembers(MemberTable& t);     // maintenance/
+void RegisterCancellationMembers(MemberTable& t);  // maintenance/
+void RegisterMasterDataMembers(MemberTable& t);    // maintenance/
+void RegisterAssetMembers(MemberTable& t);         // maintenance/
 
 }  // namespace qrole::server
 

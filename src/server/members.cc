@@ -17,6 +17,13 @@ const MemberTable& EnlaceMembers() {
     RegisterVatMembers(t);
     RegisterMaintenanceMembers(t);
     RegisterChartMembers(t);
+    RegisterEntryReadMembers(t);
+    RegisterEntryGuidMembers(t);
+    RegisterStatementMembers(t);
+    RegisterPortfolioMembers(t);
+    RegisterCancellationMembers(t);
+    RegisterMasterDataMembers(t);
+    RegisterAssetMembers(t);
     return t;
   }();
   return table;
