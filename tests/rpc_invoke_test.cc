@@ -177,7 +177,7 @@ TEST_F(InvokeTest, ErrorsOfTheRuntimeHaveTheirShape) {
 
 TEST_F(InvokeTest, MembersNotBuiltYetSayNotImplemented) {
   int64_t e = client_.Create("Enlace");
-  RemoteError err = ErrorOf([&] { client_.Call(e, "LeerAsiento"); });
+  RemoteError err = ErrorOf([&] { client_.Call(e, "LeerCarpetas"); });
   EXPECT_EQ(err.number(), kNotImplemented);
   EXPECT_EQ(err.code(), kNotImplemented);
   EXPECT_EQ(err.source(), "Valdrix OLE Server");

@@ -170,4 +170,38 @@ void AddVAT(server::Enlace& e, Args& a) {
   AnadirIVA(e, spanish);
 }
 
+Variant CargarLineaIva(server::Enlace& e, Args& a) {
+  e.SetEntryStarted(true);
+  auto r = NewRecord("IVAClass");
+  r->Set("CuentaClienteProveedor", a[0]);
+  r->Set("CuentaIVA", Variant::FromString(a.Str(1)));
+  r->Set("Factura", a[2]);
+  r->Set("FechaFactura", a[3]);
+  r->Set("TipoIva", a[4]);
+  r->Set("SRTC", a[5]);
+  r->Set("Base", a[6]);
+  r->Set("TOTAL", a[7]);
+  r->Set("Prorata", Variant::FromByte(RoundToByte(Val(a.Str(8)))));
+  r->Set("titulo", a[9]);
+  r->Set("NIf", a[10]);
+  r->Set("NumeroOrden", a[11]);
+  r->Set("CLAVEOPERACION", a[12]);
+  r->Set("Referencia", a[13]);
+  r->Set("Seriefacturas", a[14]);
+  r->Set("FechaCobro", a[15]);
+  r->Set("MedioCobro", a[16]);
+  r->Set("DescripcionMedioCobro", a[17]);
+  r->Set("CuotaProrrata", a[18]);
+  r->Set("PorcRetencion", a[19]);
+  r->Set("RegimenEspecial", a[20]);
+  r->Set("Liquido", a[21]);
+  r->Set("SII_Codigo", Variant::FromString(Trim(a.Str(22))));
+  r->Set("SII_DescripcionDocumento", Variant::FromString(Trim(a.Str(23))));
+  r->Set("SII_Id", Variant::FromString(Trim(a.Str(24))));
+  r->Set("SII_FacturaExtendida", Variant::FromString(Trim(a.Str(25))));
+  r->Set("SII_FacturaRectificativa_DUA", Variant::FromString(Trim(a.Str(26))));
+  r->Set("SII_PeriodoPresentacion", Variant::FromString(Trim(a.Str(27))));
+  return Append(e, Col::kIva, r);
+}
+
 }  // namespace qrole::posting

@@ -35,6 +35,18 @@ Variant AnadirRetencion(server::Enlace& e, Args& a);
 // AddVAT: AñadirIVA without the SII fields (empty texts, amounts 0).
 void AddVAT(server::Enlace& e, Args& a);
 
+// A VAT-book line of an entry read back from the book (IVAClass), kept as
+// the book holds it: the invoice date is not converted, the prorated VAT,
+// collection date and means, and net amount come from the book, and nothing
+// is logged. Starts the entry. `a`: CuentaClienteProveedor, CuentaIVA,
+// Factura, FechaFactura, TipoIva, SRTC, Base, TOTAL, Prorata, titulo, NIf,
+// NumeroOrden, CLAVEOPERACION, Referencia, Seriefacturas, FechaCobro,
+// MedioCobro, DescripcionMedioCobro, CuotaProrrata, PorcRetencion,
+// RegimenEspecial, Liquido, SII_Codigo, SII_DescripcionDocumento, SII_Id,
+// SII_FacturaExtendida, SII_FacturaRectificativa_DUA,
+// SII_PeriodoPresentacion.
+Variant CargarLineaIva(server::Enlace& e, Args& a);
+
 }  // namespace qrole::posting
 
 #endif  // QROLE_POSTING_PENDING_ENTRY_H_

@@ -57,6 +57,7 @@ struct EnlaceState {
   std::string accounting_date;      // stored form; empty until Fecha is set
   std::string posting_log_buffer;
   int32_t search_position[2] = {0, 0};
+  double running_balance = 0;  // Saldo of the statement lines read last
 };
 
 class Enlace : public Object {

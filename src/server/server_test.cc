@@ -195,9 +195,9 @@ TEST_F(EnlaceTest, TextToArray) {
 }
 
 TEST_F(EnlaceTest, UnbuiltMembersSayNotImplemented) {
-  CallError err = ErrorOf([&] { Call("LeerAsiento"); });
+  CallError err = ErrorOf([&] { Call("LeerCarpetas"); });
   EXPECT_EQ(err.number, static_cast<int32_t>(0x80004001u));
-  EXPECT_EQ(err.description, "Not implemented: LeerAsiento");
+  EXPECT_EQ(err.description, "Not implemented: LeerCarpetas");
   // Argument errors come first, as the runtime checks them before the call.
   EXPECT_EQ(ErrorOf([&] { Call("AñadirApunte"); }).number, 449);
 }
