@@ -61,6 +61,8 @@ void RegisterPortfolioMembers(MemberTable& t);     // maintenance/
 void RegisterCancellationMembers(MemberTable& t);  // maintenance/
 void RegisterMasterDataMembers(MemberTable& t);    // maintenance/
 void RegisterAssetMembers(MemberTable& t);         // maintenance/
+void RegisterCashVatMembers(MemberTable& t);       // cashvat/
+void RegisterWebMembers(MemberTable& t);           // web/
 
 }  // namespace qrole::server
 

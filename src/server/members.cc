@@ -24,6 +24,8 @@ const MemberTable& EnlaceMembers() {
     RegisterCancellationMembers(t);
     RegisterMasterDataMembers(t);
     RegisterAssetMembers(t);
+    RegisterCashVatMembers(t);
+    RegisterWebMembers(t);
     return t;
   }();
   return table;
