@@ -1,6 +1,7 @@
 // qrole-demo: a small client of qrole-server, as an integrating program
 // would be. It creates a company in the data directory of the settings,
-// opens it, sets the accounting date and prints what the server answered.
+// opens it, sets the accounting date, posts an invoice entry, reads it and
+// the balances of its accounts back, and prints what the server answered.
 //
 //   qrole-demo --socket PATH [--company NAME]
 
@@ -65,6 +66,39 @@ int main(int argc, char** argv) {
       c.Let(e, "Fecha", "01/01/26");
     } catch (const qrole::RemoteError& err) {
       std::printf("  Fecha = 01/01/26 refused: %d %s\n", err.number(), err.description().c_str());
+    }
+
+    std::printf("\nPosting an invoice entry:\n");
+    c.Let(e, "Número", "");
+    Show("Número (proposed)", c.Get(e, "Número"));
+    c.Call(e, "AñadirApunte", {"4300001", "Factura A-1", 1, 121, "1"});
+    c.Call(e, "AñadirApunte", {"7000000", "Factura A-1", 2, 100, "1"});
+    c.Call(e, "AñadirApunte", {"4770000", "Factura A-1", 2, 21, "1"});
+    c.Call(e, "AñadirIVA", {"4300001", "4770000", "A-1", "31/12/25", "21", "R", 100, 121});
+    Show("ContadorApuntes before posting", c.Get(e, "ContadorApuntes"));
+    Show("GrabarAsiento", c.Call(e, "GrabarAsiento"));
+    Show("ContadorApuntes after posting", c.Get(e, "ContadorApuntes"));
+
+    std::printf("\nReading it back:\n");
+    Show("LeerAsiento(31/12/25, n)", c.Call(e, "LeerAsiento", {"31/12/25", c.Get(e, "Número")}));
+    for (int i = 1; i <= c.Get(e, "ContadorApuntes").get<int>(); ++i) {
+      int64_t line = c.Call(e, "Apunte", {i})["$object"].get<int64_t>();
+      std::printf("  line %d: %-8s %-12s TIPO %s %s\n", i,
+                  c.Get(line, "Cuenta").get<std::string>().c_str(),
+                  c.Get(line, "Descripción").get<std::string>().c_str(),
+                  c.Get(line, "TIPO").dump().c_str(), c.Get(line, "Importe").dump().c_str());
+    }
+    int64_t vat = c.Call(e, "iva", {1})["$object"].get<int64_t>();
+    Show("VAT line: base, type, total",
+         nlohmann::json::array({c.Get(vat, "Base"), c.Get(vat, "TipoIva"), c.Get(vat, "TOTAL")}));
+    c.Call(e, "LeerPlan", {"4300001,7000000,43"});
+    for (int i = 1; i <= c.Get(e, "ContadorPlan").get<int>(); ++i) {
+      int64_t plan = c.Call(e, "Plan", {i})["$object"].get<int64_t>();
+      std::printf("  account %-8s %-22s December debit %s credit %s\n",
+                  c.Get(plan, "Cuenta").get<std::string>().c_str(),
+                  c.Get(plan, "titulo").get<std::string>().c_str(),
+                  c.Call(e, "PlanDebe", {i, 12}).dump().c_str(),
+                  c.Call(e, "PlanHaber", {i, 12}).dump().c_str());
     }
 
     std::printf("\nHelpers:\n");
