@@ -14,8 +14,6 @@ namespace {
 using nlohmann::json;
 using Kind = qrole::Client::Kind;
 
-constexpr int32_t kNotImplemented = -2147467263;  // 0x80004001
-
 class InvokeTest : public ::testing::Test {
  protected:
   ServerProcess server_;
@@ -175,13 +173,15 @@ TEST_F(InvokeTest, ErrorsOfTheRuntimeHaveTheirShape) {
   EXPECT_EQ(client_.Get(e, "Canal"), "000");  // left as it was
 }
 
-TEST_F(InvokeTest, MembersNotBuiltYetSayNotImplemented) {
+TEST_F(InvokeTest, RefusalsCarryTheServersNumberSourceAndDescription) {
   int64_t e = client_.Create("Enlace");
+  // The folders of the web link, asked outside web mode.
   RemoteError err = ErrorOf([&] { client_.Call(e, "LeerCarpetas"); });
-  EXPECT_EQ(err.number(), kNotImplemented);
-  EXPECT_EQ(err.code(), kNotImplemented);
+  EXPECT_EQ(err.number(), static_cast<int32_t>(0x8004C35F));
+  EXPECT_EQ(err.code(), static_cast<int32_t>(0x8004C35F));
   EXPECT_EQ(err.source(), "Valdrix OLE Server");
-  EXPECT_NE(err.description().find("Not implemented"), std::string::npos) << err.description();
+  EXPECT_EQ(err.description().rfind("Esta opción solo está disponible con enlace a ", 0), 0u)
+      << err.description();
   // The connection and the object go on.
   EXPECT_EQ(client_.Call(e, "Version"), "7.5.1");
 }

@@ -19,12 +19,6 @@
 namespace qrole::maintenance {
 namespace {
 
-// A member of a record class and the field code it is stored in.
-struct MemberField {
-  const char* member;
-  int field;
-};
-
 // InmoClass, in member order; I50_ImagenPdf (field 52) is apart.
 constexpr MemberField kAssetFields[] = {
     {"I01_Codigo_String_10", 1},
@@ -227,6 +221,9 @@ bool RegisterExists(const std::string& dir) {
 }
 
 }  // namespace
+
+std::span<const MemberField> AssetFields() { return kAssetFields; }
+std::span<const MemberField> GlobalFields() { return kGlobalFields; }
 
 bool CrearInmovilizado(server::Enlace& e, const RecordObject* datos) {
   const server::EnlaceState& s = e.state();

@@ -8,6 +8,7 @@
 #define QROLE_MAINTENANCE_ASSETS_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace qrole {
@@ -44,6 +45,18 @@ bool CrearInmovilizado(server::Enlace& e, const RecordObject* datos);
 // Raises 0x8004EA60 "Nif sin contenido" for a blank NIF; failures of the
 // table reach the caller.
 bool CrearDatosGloblales(server::Enlace& e, const RecordObject* datos);
+
+// A member of a record class and the field code it is stored in.
+struct MemberField {
+  const char* member;
+  int field;
+};
+// The InmoClass members I01 to I49 and their fields of "inmo3", in member
+// order (I50_ImagenPdf, the content of a file, goes to field 52).
+std::span<const MemberField> AssetFields();
+// The DatosGlobalClass members G02 to G65 and their fields of "Datgl00", in
+// member order (the NIF, G01, is field 3; G66_Actualizar is not stored).
+std::span<const MemberField> GlobalFields();
 
 }  // namespace qrole::maintenance
 

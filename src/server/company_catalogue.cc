@@ -16,6 +16,9 @@
 #include "server/company_params.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
+#include "server/web_requests.h"
+#include "web/web_link.h"
+#include "web/web_xml.h"
 
 namespace qrole::server {
 
@@ -113,7 +116,72 @@ std::string CheckDataVersion(const std::string& path) {
   return "OK";
 }
 
+namespace {
+
+// The catalogue of the web service: the texts of the children of the
+// answer's "Empresas" element, in a new collection.
+void LoadEmpresasWeb(Enlace& e) {
+  std::string answer = web::PeticionWeb(e.web_session(), "LEEREMPRESAS", "", "", "");
+  auto catalogue = Collection::Create();
+  if (auto names = web::ChildTexts(answer, "/Empresas")) {
+    for (const std::string& name : *names)
+      if (!name.empty()) catalogue->Add(Variant::FromString(name));
+  }
+  e.set_empresas(catalogue);
+}
+
+// A parameter read while opening a company on the web; an error answer
+// stops the opening.
+std::string OpeningTotal(Enlace& e, const std::string& name, const std::string& password,
+                         const std::string& company) {
+  std::string answer = LeerTotalWeb(e, name, password, company);
+  if (web::IsErrorAnswer(answer)) web::RaiseWebAnswer(answer);
+  return answer;
+}
+
+// Opening on the web. The service's answers are final, so a refusal is not
+// asked again (as a sharing conflict on a local file is); it reaches the
+// client with the opening's source.
+void AbrirEmpresaWeb(Enlace& e, const std::string& name, const std::string& password) {
+  try {
+    std::string answer = web::PeticionWeb(e.web_session(), "EMPRESAEXISTS", name, password, name);
+    if (web::IsErrorAnswer(answer))
+      RaiseObjectError(50001, "Empresa Valdrix no existe: \r\n" + name + "\r\n" + answer);
+    if (answer == "NO") RaiseObjectError(50001, "Empresa Valdrix no existe: \n" + name);
+
+    // The stored password, left-aligned in its four characters. One shorter
+    // than four is blank-padded there, and matches without the blanks too.
+    std::string stored = OpeningTotal(e, "PASSWORD1", password, name);
+    std::string four = platform::Utf8ToCp1252(stored);
+    four.resize(4, ' ');
+    four = platform::Cp1252ToUtf8(four);
+    if (!Trim(four).empty() && password != four && password != RTrim(four))
+      RaiseObjectError(50004, "Password Empresa Valdrix no válido: \n" + name);
+
+    std::string number = OpeningTotal(e, "Comun", password, name);
+    std::string year = OpeningTotal(e, "AÑO", password, name);
+    std::string opening = OpeningTotal(e, "APERTURA", password, name);
+
+    EnlaceState& s = e.state();
+    e.web_session().request_company = name;
+    s.company_path = name;
+    s.company_number = number;
+    SetHeaderText(&s.company_header, "AÑO", year);
+    SetHeaderText(&s.company_header, "APERTURA", opening);
+    data::SetFiscalYear(HeaderText(s.company_header, "AÑO"),
+                        static_cast<int>(Val(HeaderText(s.company_header, "APERTURA"))));
+  } catch (const AutomationError& err) {
+    throw AutomationError(err.number(), kOpenSource, err.description());
+  }
+}
+
+}  // namespace
+
 void LoadEmpresas(Enlace& e) {
+  if (e.state().web_mode) {
+    LoadEmpresasWeb(e);
+    return;
+  }
   auto& catalogue = e.empresas();
   catalogue->Clear();
   std::string dir;
@@ -130,7 +198,10 @@ void LoadEmpresas(Enlace& e) {
 void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& password) {
   ProcessState& process = Process();
   process.stop_posting = false;
-  if (e.state().web_mode) RaiseNotImplemented("AbrirEmpresa (web)");
+  if (e.state().web_mode) {
+    AbrirEmpresaWeb(e, empresa, password);
+    return;
+  }
 
   platform::Env* env = platform::CurrentEnv();
   OpeningRun run;
@@ -254,8 +325,13 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   });
 }
 
+void CrearEmpresaWeb(Enlace& e, const std::string& name, const std::string& password) {
+  std::string answer = web::PeticionWeb(e.web_session(), "CREAREMPRESA", name, password, "");
+  if (web::IsErrorAnswer(answer)) RaiseNotOnWeb(e);
+}
+
 std::string EmpresaAnioAnterior(Enlace& e) {
-  if (e.state().web_mode) RaiseNotImplemented("EmpresaAñoAnterior (web)");
+  if (e.state().web_mode) return LeerTotalWeb(e, "Empresa Anterior", "", "");
   std::string value = GetSetting(e.state().company_path, "Empresa Anterior");
   if (!value.empty() && value.find('\\') == std::string::npos &&
       value.find('/') == std::string::npos)

@@ -12,14 +12,19 @@ class Enlace;
 inline constexpr int kOpenRetryLimit = 2000;
 
 // Rebuilds the object's company catalogue: every "*.QRT" of the data
-// directory. Never raises in local mode.
+// directory (never raises), or in web mode the companies the service lists.
 void LoadEmpresas(Enlace& e);
 
 // Opens the company named by `name` (empty: the registry's "Active"; a bare
 // name is looked up in the data directory) with its password check. Errors
 // carry the source "QROLE"; a failing step is run again, and its 2000th
-// failure reaches the client (a wrong password at once).
+// failure reaches the client (a wrong password at once). In web mode the
+// service is asked; its refusals reach the client at once.
 void AbrirEmpresa(Enlace& e, const std::string& name, const std::string& password);
+
+// Creation of a company on the web service ("/C" password in web mode);
+// raises 0x8004C35D when the service refuses.
+void CrearEmpresaWeb(Enlace& e, const std::string& name, const std::string& password);
 
 // The company file of the previous fiscal year ("Empresa Anterior").
 std::string EmpresaAnioAnterior(Enlace& e);

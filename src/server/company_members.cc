@@ -12,6 +12,7 @@
 #include "server/enlace.h"
 #include "server/member_table.h"
 #include "server/process_state.h"
+#include "server/web_requests.h"
 
 namespace qrole::server {
 
@@ -27,7 +28,6 @@ void RequireLocal(const Enlace& e, const char* member) {
 
 void RegisterCompanyMembers(MemberTable& t) {
   t.Add("LoadEmpresas", Kind::kMethod, [](Enlace& e, Args&) {
-    RequireLocal(e, "LoadEmpresas");
     LoadEmpresas(e);
     return Variant();
   });
@@ -35,8 +35,15 @@ void RegisterCompanyMembers(MemberTable& t) {
     const std::string password = a.Str(1);
     if (platform::ToUpperCase(password.substr(0, 2)) == "/C") {
       // Creation: the new company's path comes back in the password; it is not opened.
-      RequireLocal(e, "AbrirEmpresa");
       Process().stop_posting = false;
+      if (e.state().web_mode) {
+        try {
+          CrearEmpresaWeb(e, a.Str(0), password);
+        } catch (const AutomationError& err) {
+          throw AutomationError(err.number(), "QROLE", err.description());
+        }
+        return Variant();
+      }
       std::string path = CreateCompanyFileSet(a.Str(0), password);
       LoadEmpresas(e);
       a.ref(1) = Variant::FromString(path);
@@ -75,38 +82,40 @@ void RegisterCompanyMembers(MemberTable& t) {
           [](Enlace& e, Args&) { return Variant::FromString(EmpresaAnioAnterior(e)); });
   }
 
-  t.Add("GetTotal", Kind::kMethod, [](Enlace& e, Args& a) {
-    RequireLocal(e, "GetTotal");
-    return Variant::FromString(GetTotal(e, a.Str(0)));
-  });
+  t.Add("GetTotal", Kind::kMethod,
+        [](Enlace& e, Args& a) { return Variant::FromString(GetTotal(e, a.Str(0))); });
   t.Add("PutTotal", Kind::kMethod, [](Enlace& e, Args& a) {
-    RequireLocal(e, "PutTotal");
     PutTotal(e, a.Str(0), a.Str(1));
     return Variant();
   });
   t.Add("GET_TOTAL", Kind::kMethod, [](Enlace& e, Args& a) {
-    RequireLocal(e, "GET_TOTAL");
+    if (e.state().web_mode) return Variant::FromString(LeerTotalWeb(e, a.Str(0), "", ""));
     return Variant::FromString(GetSetting(e.state().company_path, a.Str(0)));
   });
   t.Add("PUT_TOTAL", Kind::kMethod, [](Enlace& e, Args& a) {
-    RequireLocal(e, "PUT_TOTAL");
     std::string file = a.Str(2);
+    if (e.state().web_mode) {
+      // On the web a company is named, not a file: the one given, or the one opened.
+      GrabarTotalWeb(e, a.Str(0), a.Str(1), file);
+      return Variant();
+    }
     PutSetting(file.empty() ? e.state().company_path : file, a.Str(0), a.Str(1));
     return Variant();
   });
   t.Add("Config", Kind::kGet, [](Enlace& e, Args& a) {
-    RequireLocal(e, "Config");
+    if (e.state().web_mode) return Variant::FromString(LeerTotalWeb(e, a.Str(0), "", ""));
     return Variant::FromString(GetTotal(e, a.Str(0)));
   });
   t.Add("Config", Kind::kLet, [](Enlace& e, Args& a) {
-    RequireLocal(e, "Config");
+    if (e.state().web_mode) {
+      GrabarTotalWeb(e, a.Str(0), ToStr(a.value()));
+      return Variant();
+    }
     PutTotal(e, a.Str(0), ToStr(a.value()));
     return Variant();
   });
-  t.Add("LeerConfig", Kind::kGet, [](Enlace& e, Args&) {
-    RequireLocal(e, "LeerConfig");
-    return Variant::FromObject(LeerConfig(e));
-  });
+  t.Add("LeerConfig", Kind::kGet,
+        [](Enlace& e, Args&) { return Variant::FromObject(LeerConfig(e)); });
 
   t.Add("Fecha", Kind::kLet, [](Enlace& e, Args& a) {
     e.ComprobarEmpresaAbierta();

@@ -12,6 +12,7 @@
 #include "server/company_header.h"
 #include "server/dates.h"
 #include "server/enlace.h"
+#include "server/web_requests.h"
 
 namespace qrole::server {
 
@@ -256,6 +257,7 @@ void PutSetting(const std::string& path, const std::string& key, const std::stri
 
 std::string GetTotal(Enlace& e, const std::string& desc) {
   if (!e.company_open()) return "No hay una empresa abierta";
+  if (e.state().web_mode) return LeerTotalWeb(e, desc, "", "");
   HeaderField field = CampoCabecera(desc);
   if (field.position == 0) return GetSetting(e.state().company_path, desc);
   std::string result;
@@ -272,6 +274,10 @@ std::string GetTotal(Enlace& e, const std::string& desc) {
 
 void PutTotal(Enlace& e, const std::string& desc, const std::string& value) {
   if (!e.company_open()) return;
+  if (e.state().web_mode) {
+    GrabarTotalWeb(e, desc, value);
+    return;
+  }
   HeaderField field = CampoCabecera(desc);
   if (field.position == 0) {
     PutSetting(e.state().company_path, desc, value);
@@ -359,8 +365,13 @@ std::shared_ptr<Collection> LeerConfig(Enlace& e) {
                                        "RecalcularPresupuesto",
                                        "CriteriodeCaja"};
   auto out = Collection::Create();
+  const bool web = e.state().web_mode;
   for (const char* name : kNames)
-    out->Add(Variant::FromString(std::string(name) + "\t" + GetTotal(e, name)));
+    out->Add(Variant::FromString(std::string(name) + "\t" +
+                                 (web ? LeerTotalWeb(e, name, "", "") : GetTotal(e, name))));
+  // On the web the company is a name on the service, not a file here: the
+  // parameters above are all there is.
+  if (web) return out;
 
   auto f = OpenShared(e.state().company_path, OpenMode::ReadOnly, nullptr);
   if (!f) RaiseRuntimeError(runtime_error::kFileNotFound);

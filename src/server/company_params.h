@@ -21,10 +21,12 @@ inline constexpr int kParamRetryLimit = 1000;
 
 // Value of one parameter of the open company ("No hay una empresa abierta"
 // when none is open): a header field read by its type, or else the
-// settings-text value of that name.
+// settings-text value of that name. In web mode the service's answer to
+// "GETTOTAL".
 std::string GetTotal(Enlace& e, const std::string& desc);
 
-// Stores one parameter of the open company (nothing when none is open).
+// Stores one parameter of the open company (nothing when none is open); in
+// web mode sends "PUTTOTAL".
 void PutTotal(Enlace& e, const std::string& desc, const std::string& value);
 
 // Value of the settings-text key `key` (ignoring case; whole keys only) of
@@ -35,7 +37,8 @@ std::string GetSetting(const std::string& path, const std::string& key);
 // stored upper-cased; an empty value removes it).
 void PutSetting(const std::string& path, const std::string& key, const std::string& value);
 
-// Every parameter as "NAME" TAB value, then every settings line.
+// Every parameter as "NAME" TAB value, then every settings line (local
+// mode only: on the web there is no company file here).
 std::shared_ptr<Collection> LeerConfig(Enlace& e);
 
 }  // namespace qrole::server

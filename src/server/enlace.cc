@@ -5,6 +5,7 @@
 #include "server/company_catalogue.h"
 #include "server/member_table.h"
 #include "server/startup.h"
+#include "web/web_session.h"
 
 namespace qrole::server {
 
@@ -35,6 +36,11 @@ Collection& Enlace::collection(Col c) {
 const std::shared_ptr<Collection>& Enlace::empresas() {
   if (!state_.empresas) state_.empresas = Collection::Create();
   return state_.empresas;
+}
+
+web::WebSession& Enlace::web_session() {
+  if (!state_.web) state_.web = std::make_shared<web::WebSession>();
+  return *state_.web;
 }
 
 void Enlace::ComprobarEmpresaAbierta() const {

@@ -22,6 +22,10 @@
 #include "automation/collection.h"
 #include "automation/object.h"
 
+namespace qrole::web {
+struct WebSession;
+}
+
 namespace qrole::server {
 
 // The ten collections of an object, in the order of the interface.
@@ -45,6 +49,7 @@ struct EnlaceState {
   std::string table_name;                // m_TableName
   std::string table_description;         // m_TableDescripcion
   bool web_mode = false;
+  std::shared_ptr<web::WebSession> web;  // the web link, created on first use
   int16_t channel = 0;
   std::string user_code = "98";
   std::string company_directory;  // ends with a separator
@@ -77,6 +82,8 @@ class Enlace : public Object {
   // The company catalogue, created empty on first touch.
   const std::shared_ptr<Collection>& empresas();
   void set_empresas(std::shared_ptr<Collection> c) { state_.empresas = std::move(c); }
+  // The object's web link, created on first use.
+  web::WebSession& web_session();
 
   // Raises 0x8004C356 "Empresa No Abierta ... Abrir Empresa y reintentar"
   // when no company is open.

@@ -26,8 +26,9 @@ check("Version", e.Version(), "7.5.1");
 check("Nothing is null", e.Apunte(1), null);
 
 var err = errorOf(function () { e.Login("u", "p"); });
-check("a member not built yet: number", err && err.number, -2147467263);
-check("a member not built yet: description", err && err.description, "Not implemented: Login");
+check("the web link, which the Windows build lacks: number", err && err.number, -2147467263);
+check("the web link, which the Windows build lacks: description", err && err.description,
+      "Not implemented: web link on Windows");
 
 err = errorOf(function () { e.Canal = 40000; });
 check("overflow: number", err && err.number, -2146828282);  // 0x800A0006
