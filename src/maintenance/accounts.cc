@@ -7,26 +7,27 @@
 #include "data/record_update.h"
 #include "data/table_component.h"
 #include "maintenance/code_field.h"
+#include "maintenance/web_fields.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
 #include "server/company_header.h"
 #include "server/company_params.h"
 #include "server/enlace.h"
+#include "web/web_link.h"
 
 namespace qrole::maintenance {
 namespace {
 
 struct ChartTable {
   int plan;
-  const char* table;   // table word of the file name
-  const char* member;  // the member that creates accounts in it
+  const char* table;  // table word of the file name
 };
 
 const ChartTable& ChartOf(int plan) {
   static const ChartTable kCharts[] = {
-      {kPlanContable, "PLANC", "CrearCuenta"},
-      {kCentrosDeCosto, "Costo", "CrearAnalitica"},
-      {kPlanAlternativo, "PLANA", "CrearAlterna"},
+      {kPlanContable, "PLANC"},
+      {kCentrosDeCosto, "Costo"},
+      {kPlanAlternativo, "PLANA"},
   };
   for (const ChartTable& c : kCharts) {
     if (c.plan == plan) return c;
@@ -206,12 +207,17 @@ bool CrearEnPlan(server::Enlace& e, int plan, std::string* cuenta, const std::st
                  Variant* nivel, bool analitica, const std::string& nif) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
   const ChartTable& chart = ChartOf(plan);
-  if (e.state().web_mode) RaiseNotImplemented(std::string(chart.member) + " (web)");
-
   std::string no_code;
   std::string& code = cuenta != nullptr ? *cuenta : no_code;
   Variant default_level = Variant::FromString("0");
   Variant& level = nivel != nullptr ? *nivel : default_level;
+  if (e.state().web_mode) {
+    // The service numbers and checks the code itself: a "*" goes as written.
+    CheckWebAnswer(web::ActualizarWeb(
+        e.web_session(), CamposCuentaWeb(code, titulo, LevelText(level), analitica, nif),
+        std::to_string(chart.plan)));
+    return true;
+  }
   if (IsBlank(code)) return false;
 
   const server::EnlaceState& s = e.state();
@@ -232,7 +238,11 @@ bool CrearEnPlan(server::Enlace& e, int plan, std::string* cuenta, const std::st
 
 bool AnularCuenta(server::Enlace& e, const std::string& cuenta) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("AnularCuenta (web)");
+  if (e.state().web_mode) {
+    // The service's deletion answers nothing but a refusal.
+    CheckWebAnswer(web::PeticionWeb(e.web_session(), "BORRARCUENTA", cuenta, "", ""));
+    return false;
+  }
 
   // Whatever happens, the record code's files are closed; the company stays open.
   struct CloseFiles {

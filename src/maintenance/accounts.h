@@ -45,6 +45,11 @@ inline constexpr const char* kNivelAnalitica = "-6";
 //
 // Raises 0x8004C356 when no company is open; errors of the table component
 // reach the caller.
+//
+// In web mode code, title and level (and the analytic flag when set, the NIF
+// when given) go to the service as an update of the chart's file ("1", "8"
+// or "9"); the service creates or numbers the account, `cuenta` keeps what
+// the caller wrote, and the answer is True. A refusal raises 0x8004C35D.
 bool CrearEnPlan(server::Enlace& e, int plan, std::string* cuenta, const std::string& titulo,
                  Variant* nivel, bool analitica, const std::string& nif);
 
@@ -54,6 +59,9 @@ bool CrearEnPlan(server::Enlace& e, int plan, std::string* cuenta, const std::st
 // touched. Every file of the record code is closed afterwards; the company
 // stays open. Raises 0x8004C356 when no company is open, and 0x8004C35A when
 // a record cannot be read or deleted.
+//
+// In web mode the service is asked to delete it ("BORRARCUENTA"); the answer
+// is False even then, and a refusal ("ERROR...") raises 0x8004C35A.
 bool AnularCuenta(server::Enlace& e, const std::string& cuenta);
 
 }  // namespace qrole::maintenance

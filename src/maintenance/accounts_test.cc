@@ -263,17 +263,100 @@ TEST(AccountsGuardTest, EveryMemberNeedsAnOpenCompany) {
   }
 }
 
-TEST_F(AccountsTest, WebModeIsNotBuiltYet) {
-  e_->state().web_mode = true;
-  for (const auto& [name, args] : EveryMember()) {
-    std::string text;
-    EXPECT_EQ(ErrorNumber([&] { Call(name, args); }, &text), runtime_error::kNotImplemented)
-        << name;
-    EXPECT_EQ(text, "Not implemented: " + name + " (web)");
+// In web mode the accounts go to the service as remote updates of the
+// chart's file ("1", "8" or "9") or of "PRESU"; no local file is touched.
+class AccountsWebTest : public AccountsTest {
+ protected:
+  void SetUp() override {
+    AccountsTest::SetUp();
+    web_ = std::make_unique<ScriptedWeb>(*e_);
   }
-  e_->state().web_mode = false;
-  EXPECT_EQ(Count("PLANC", "4300001"), 0);
-  EXPECT_EQ(Count("Costo", "0001"), 0);
+  static std::string Update(const std::string& fields, const std::string& file) {
+    return ScriptedWeb::Document("UPDATE", {{"CAMPOS", fields}, {"ARCHIVO", file}});
+  }
+  // What the local chart holds, looked at outside web mode.
+  int LocalCount(const std::string& table, const std::string& code) {
+    e_->state().web_mode = false;
+    const int n = Count(table, code);
+    e_->state().web_mode = true;
+    return n;
+  }
+  std::unique_ptr<ScriptedWeb> web_;
+};
+
+TEST_F(AccountsWebTest, AccountsAreSentAsUpdatesOfTheirChart) {
+  InvokeResult r = Call("CrearCuenta", {S("4300*"), S("Cañas & Co")});
+  EXPECT_EQ(r.value, Variant::FromBool(true));
+  // No numbering on this side: the pattern goes as written and stays.
+  EXPECT_EQ(ByRef(r, 0), S("4300*"));
+  EXPECT_EQ(web_->OnlyDocument(), Update("1=4300*\t2=Ca&#241;as &#38; Co\t3=0\t", "1"));
+  EXPECT_EQ(LocalCount("PLANC", "4300000001"), 0);
+
+  Call("CrearCuenta",
+       {S("5720001"), S("Banco=Uno"), S("2"), Variant::FromBool(true), S("B12345678")});
+  Call("CrearAnalitica", {S("0001"), S("Taller"), S("3")});
+  Call("CrearAlterna", {S("4300001"), S("Cliente")});
+  // The title level code -1 and the NIF "-1" are left out.
+  Call("CrearCuenta", {S("5720001"), S("Banco Dos"), S("-1")});
+  const std::vector<std::string> docs = web_->Documents();
+  ASSERT_EQ(docs.size(), 5u);
+  EXPECT_EQ(docs[1], Update("1=5720001\t2=Banco-Uno\t3=2\t6=1\t14=B12345678\t", "1"));
+  EXPECT_EQ(docs[2], Update("1=0001\t2=Taller\t3=3\t", "8"));
+  EXPECT_EQ(docs[3], Update("1=4300001\t2=Cliente\t3=0\t", "9"));
+  EXPECT_EQ(docs[4], Update("1=5720001\t2=Banco Dos\t", "1"));
+  EXPECT_EQ(LocalCount("PLANC", "5720001"), 0);
+  EXPECT_EQ(LocalCount("Costo", "0001"), 0);
+}
+
+TEST_F(AccountsWebTest, RefusalsOfTheServiceAreRaised) {
+  web_->answer = [](const std::string&) { return std::string("ERROR: cuenta bloqueada"); };
+  for (const auto& [name, args] : EveryMember()) {
+    if (name == "AnularCuenta") continue;
+    std::string text;
+    EXPECT_EQ(ErrorNumber([&] { Call(name, args); }, &text), static_cast<int32_t>(0x8004C35D))
+        << name;
+    EXPECT_EQ(text, "ERROR: cuenta bloqueada") << name;
+  }
+  EXPECT_EQ(web_->Documents().size(), 5u);
+}
+
+TEST_F(AccountsWebTest, BudgetsAreSentAsUpdatesOfPresu) {
+  EXPECT_EQ(Call("CrearPresupuesto", {S("6000"), S("Compras"), S("3")}).value,
+            Variant::FromBool(true));
+  // Any month goes: the service judges it.
+  EXPECT_EQ(
+      Call("ModificarPresupuesto", {S("6000"), Variant::FromLong(13), Variant::FromDouble(1500.5)})
+          .value,
+      Variant::FromBool(true));
+  const std::vector<std::string> docs = web_->Documents();
+  ASSERT_EQ(docs.size(), 2u);
+  EXPECT_EQ(docs[0], Update("1=6000\t2=Compras\t4=3\t5=0\t", "PRESU"));
+  EXPECT_EQ(docs[1], Update("1=6000\t2+13=1500,5\t", "PRESU"));
+  EXPECT_EQ(LocalCount("PRESU", "6000"), 0);
+}
+
+TEST_F(AccountsWebTest, AccountDeletionAnswersFalseAndRaisesOnlyARefusal) {
+  EXPECT_EQ(Call("AnularCuenta", {S("4300")}).value, Variant::FromBool(false));
+  EXPECT_EQ(web_->OnlyDocument(),
+            "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n<BORRARCUENTA>4300<ID>W1</ID>"
+            "<EMPRESA>E1</EMPRESA>\r\n</BORRARCUENTA>");
+  EXPECT_EQ(LocalCount("PLANC", "4300"), 1);
+
+  // Only an answer that begins with "ERROR" in capitals is a refusal.
+  web_->answer = [](const std::string&) { return std::string("Error leve"); };
+  EXPECT_EQ(Call("AnularCuenta", {S("4300")}).value, Variant::FromBool(false));
+  web_->answer = [](const std::string&) { return std::string("ERROR: no existe"); };
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Call("AnularCuenta", {S("4300")}); }, &text),
+            static_cast<int32_t>(0x8004C35A));
+  EXPECT_EQ(text, "ERROR: no existe");
+}
+
+TEST_F(AccountsWebTest, StillNeedsAnOpenCompany) {
+  Call("CerrarEmpresa");
+  for (const auto& [name, args] : EveryMember())
+    EXPECT_EQ(ErrorNumber([&] { Call(name, args); }), kNoCompany) << name;
+  EXPECT_TRUE(web_->Documents().empty());
 }
 
 }  // namespace

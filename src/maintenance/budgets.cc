@@ -5,8 +5,10 @@
 #include "automation/convert.h"
 #include "data/table_component.h"
 #include "maintenance/code_field.h"
+#include "maintenance/web_fields.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
+#include "web/web_link.h"
 
 namespace qrole::maintenance {
 namespace {
@@ -31,7 +33,11 @@ bool Storable(const std::string& cuenta) {
 bool CrearPresupuesto(server::Enlace& e, const std::string& cuenta, const std::string& titulo,
                       const std::string& nivel, const std::string& analitica) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("CrearPresupuesto (web)");
+  if (e.state().web_mode) {
+    CheckWebAnswer(web::ActualizarWeb(
+        e.web_session(), CamposPresupuestoWeb(cuenta, titulo, nivel, analitica), kBudgetTable));
+    return true;
+  }
   if (!Storable(cuenta)) return false;
   // A failing step ends the change before anything is written: the record
   // is written whole by Update, or not at all.
@@ -59,7 +65,12 @@ bool CrearPresupuesto(server::Enlace& e, const std::string& cuenta, const std::s
 bool ModificarPresupuesto(server::Enlace& e, const std::string& cuenta, int32_t mes,
                           double importe) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("ModificarPresupuesto (web)");
+  if (e.state().web_mode) {
+    // The service is sent the month whatever it is, and judges it.
+    CheckWebAnswer(web::ActualizarWeb(
+        e.web_session(), CamposImportePresupuestoWeb(cuenta, mes, importe), kBudgetTable));
+    return true;
+  }
   if (mes < 1 || mes > kMonths || !Storable(cuenta)) return false;
   try {
     data::TableComponent t;

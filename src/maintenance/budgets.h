@@ -18,6 +18,9 @@ namespace qrole::maintenance {
 // monthly amounts set to 0. True when written; False when anything failed
 // (failures are not raised) or the code is blank or longer than the table's
 // code field. Raises 0x8004C356 when no company is open.
+//
+// In web mode the fields go to the service as an update of "PRESU" (a value
+// "-1" left out) and the answer is True; its refusal raises 0x8004C35D.
 bool CrearPresupuesto(server::Enlace& e, const std::string& cuenta, const std::string& titulo,
                       const std::string& nivel, const std::string& analitica);
 
@@ -25,6 +28,10 @@ bool CrearPresupuesto(server::Enlace& e, const std::string& cuenta, const std::s
 // budget account `cuenta`. False, with nothing written, for a month outside
 // 1..12, a missing account or any failure. Raises 0x8004C356 when no company
 // is open.
+//
+// In web mode the code and the amount (as field 2, element `mes`, whatever
+// the month) go to the service as an update of "PRESU"; True, or a refusal
+// raised as 0x8004C35D.
 bool ModificarPresupuesto(server::Enlace& e, const std::string& cuenta, int32_t mes,
                           double importe);
 

@@ -22,6 +22,8 @@
 #include "server/company_header.h"
 #include "server/dates.h"
 #include "server/enlace.h"
+#include "server/web_requests.h"
+#include "web/web_link.h"
 
 namespace qrole::maintenance {
 
@@ -179,7 +181,12 @@ void RaiseIndexFailure(int16_t status) {
 
 int16_t AnularAsiento(server::Enlace& e, const std::string& fecha, const std::string& numero) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("AnularAsiento (web)");
+  if (e.state().web_mode) {
+    // The service removes the entry; a refusal raises in the request.
+    web::PeticionWebCampos(e.web_session(), "ANULARASIENTO",
+                           {"FECHA=" + fecha, "ASIENTO=" + numero});
+    return 0;
+  }
   const std::string date = server::ValidarFecha(e, fecha);
   CloseFilesOnExit close_files{e};
   internal::OpenCompanySet(e);
@@ -245,7 +252,8 @@ int16_t AnularAsiento(server::Enlace& e, const std::string& fecha, const std::st
 }
 
 bool AnularApuntePorRegistro(server::Enlace& e, int32_t registro, bool incluir_analitica) {
-  if (e.state().web_mode) RaiseNotImplemented("AnularApuntePorRegistro (web)");
+  // Record numbers mean nothing to the web service.
+  if (e.state().web_mode) server::RaiseNotOnWeb(e);
   // Without a company the files would be looked for wherever the last one
   // was, or nowhere.
   if (!e.company_open()) e.ComprobarEmpresaAbierta();

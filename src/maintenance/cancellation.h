@@ -28,6 +28,9 @@ namespace qrole::maintenance {
 // carries an attached document of more than 10 bytes, and 0x8004C35A with
 // the reindexing message when an index failed while records were removed
 // (everything else is still done).
+//
+// In web mode the service is asked to remove it ("ANULARASIENTO" with the
+// date and number as written); a refusal raises 0x8004C35D.
 int16_t AnularAsiento(server::Enlace& e, const std::string& fecha, const std::string& numero);
 
 // AnularApuntePorRegistro: removes journal line `registro` and, with
@@ -35,6 +38,8 @@ int16_t AnularAsiento(server::Enlace& e, const std::string& fecha, const std::st
 // does not exist or is already removed, changes nothing. Returns false.
 // Raises 0x8004C356 when no company is open, and 0x8004C35A with the
 // reindexing message when an index failed while records were removed.
+// In web mode, whether a company is open or not, raises 0x8004C35D "Esta
+// opción no está disponible con enlace a " + the service's host.
 bool AnularApuntePorRegistro(server::Enlace& e, int32_t registro, bool incluir_analitica);
 
 // AnularApuntePorReferencia: removes every journal line whose reference is
@@ -46,6 +51,10 @@ bool AnularApuntePorRegistro(server::Enlace& e, int32_t registro, bool incluir_a
 // included); false, doing nothing, for a blank reference. Errors while the
 // VAT book is cleaned are passed over. Raises 0x8004C356 when no company is
 // open, and 0x8004C35A as AnularApuntePorRegistro does.
+//
+// In web mode the service is asked to remove the lines of the reference
+// ("ANULARASIENTO" with the element REFERENCIA "REFERENCIA=" + reference);
+// True, or a refusal raised as 0x8004C35D.
 bool AnularApuntePorReferencia(server::Enlace& e, const std::string& referencia, bool incluir_iva,
                                bool incluir_analitica);
 

@@ -14,9 +14,11 @@
 #include "maintenance/cancellation.h"
 #include "maintenance/cancellation_internal.h"
 #include "maintenance/journal_balances.h"
+#include "maintenance/web_fields.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
+#include "web/web_link.h"
 
 namespace qrole::maintenance {
 
@@ -126,7 +128,11 @@ bool StartsWith(const std::string& text, const char* prefix) { return text.rfind
 bool AnularApuntePorReferencia(server::Enlace& e, const std::string& referencia, bool incluir_iva,
                                bool /*incluir_analitica*/) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("AnularApuntePorReferencia (web)");
+  if (e.state().web_mode) {
+    CheckWebAnswer(web::PeticionWebCampos(e.web_session(), "ANULARASIENTO",
+                                          {"REFERENCIA:REFERENCIA=" + referencia}));
+    return true;
+  }
   if (Trim(referencia).empty()) return false;
   struct CloseFiles {
     server::Enlace& e;

@@ -498,5 +498,63 @@ TEST_F(CancellationTest, AnIndexThatFailsIsReportedOnceEverythingElseIsDone) {
   EXPECT_EQ(Debit("4300001"), 0);
 }
 
+// In web mode the service cancels: the request names the entry or the
+// reference, and nothing of the local company is touched.
+TEST_F(CancellationTest, WebModeAsksTheServiceToCancel) {
+  const std::string number = Entry();
+  Line("4300001", 1, 121, "1", "FRA:7/A=B");
+  Line("7000001", 2, 121, "1", "FRA:7/A=B");
+  Post();
+  ScriptedWeb web(*e_);
+
+  // The date goes as the client wrote it: the service judges it.
+  EXPECT_EQ(Call("AnularAsiento", {S("15/03/2030"), S(number)}).value, Variant::FromInteger(0));
+  EXPECT_EQ(Call("AnularApuntePorReferencia", {S("FRA:7/A=B"), B(false)}).value, B(true));
+  const std::vector<std::string> docs = web.Documents();
+  ASSERT_EQ(docs.size(), 2u);
+  EXPECT_EQ(docs[0],
+            ScriptedWeb::Document("ANULARASIENTO", {{"FECHA", "15/03/2030"}, {"ASIENTO", number}}));
+  // The whole reference, its own ":" and "=" included.
+  EXPECT_EQ(docs[1],
+            ScriptedWeb::Document("ANULARASIENTO", {{"REFERENCIA", "REFERENCIA=FRA:7/A=B"}}));
+
+  web.answer = [](const std::string&) { return std::string("error: asiento bloqueado"); };
+  std::string text;
+  EXPECT_EQ(ErrorNumber(
+                [&] {
+                  Call("AnularAsiento", {S("15/03/24"), S(number)});
+                },
+                &text),
+            static_cast<int32_t>(0x8004C35D));
+  EXPECT_EQ(text, "error: asiento bloqueado");
+  EXPECT_EQ(ErrorNumber([&] { Call("AnularApuntePorReferencia", {S("FRA:7/A=B")}); }, &text),
+            static_cast<int32_t>(0x8004C35D));
+  e_->state().web_mode = false;
+  EXPECT_EQ(Count("EXTRA"), 2);
+  EXPECT_EQ(Debit("4300001"), 121);
+}
+
+TEST_F(CancellationTest, WebModeRefusesCancellingByRecordNumber) {
+  Entry();
+  Line("4300001", 1, 10);
+  Line("7000001", 2, 10);
+  Post();
+  const int32_t record = RecordOf("EXTRA", "CUENTA = 4300001");
+  ASSERT_GT(record, 0);
+  ScriptedWeb web(*e_);
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Call("AnularApuntePorRegistro", {L(record)}); }, &text),
+            static_cast<int32_t>(0x8004C35D));
+  EXPECT_EQ(text, "Esta opción no está disponible con enlace a svc.example.test");
+  // Refused before the company is looked at.
+  Call("CerrarEmpresa");
+  EXPECT_EQ(ErrorNumber([&] { Call("AnularApuntePorRegistro", {L(record)}); }),
+            static_cast<int32_t>(0x8004C35D));
+  EXPECT_TRUE(web.Documents().empty());
+  e_->state().web_mode = false;
+  Call("AbrirEmpresa", {S("Anular")});
+  EXPECT_EQ(Count("EXTRA"), 2);
+}
+
 }  // namespace
 }  // namespace qrole::maintenance

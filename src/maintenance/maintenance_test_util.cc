@@ -4,6 +4,7 @@
 #include "data/table_component.h"
 #include "platform/path.h"
 #include "qrole/error.h"
+#include "web/web_session.h"
 
 namespace qrole::maintenance {
 
@@ -56,6 +57,36 @@ void MaintenanceTest::AddRecord(const std::string& table, const std::string& cod
   t.SetField(1, 0, Variant::FromString(code));
   t.SetField(2, 0, Variant::FromString(name));
   t.Update();
+}
+
+ScriptedWeb::ScriptedWeb(server::Enlace& e) {
+  web::WebSession& s = e.web_session();
+  s.client = std::make_unique<web::testing::ScriptedClient>(
+      log_, [this](const std::string& method, std::vector<web::WebArg>& args) {
+        if (method != "VDWebService" || args.size() != 2) return std::string("ERROR: método");
+        return answer(args[1].value);
+      });
+  s.client_ready = true;
+  s.endpoint = "https://svc.example.test/valdrix";
+  s.logged_in = true;
+  s.web_id = "W1";
+  s.user_type = "00";
+  s.request_company = "E1";
+  e.state().web_mode = true;
+}
+
+std::string ScriptedWeb::OnlyDocument() const {
+  const std::vector<std::string> documents = Documents();
+  EXPECT_EQ(documents.size(), 1u);
+  return documents.size() == 1 ? documents[0] : "";
+}
+
+std::string ScriptedWeb::Document(
+    const std::string& tag, const std::vector<std::pair<std::string, std::string>>& elements) {
+  std::string doc = "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n<" + tag +
+                    ">\r\n<ID>W1</ID>\r\n<EMPRESA>E1</EMPRESA>\r\n";
+  for (const auto& [name, text] : elements) doc += "<" + name + ">" + text + "</" + name + ">\r\n";
+  return doc + "</" + tag + ">";
 }
 
 int32_t ErrorNumber(const std::function<void()>& f, std::string* description) {

@@ -15,6 +15,7 @@
 #include "platform/scoped_temp_dir.h"
 #include "server/enlace.h"
 #include "server/test_env.h"
+#include "web/scripted_client_test_util.h"
 
 namespace qrole::maintenance {
 
@@ -59,6 +60,31 @@ class MaintenanceTest : public ::testing::Test {
   std::string data_dir_;
   MaintenanceEnv env_;
   std::shared_ptr<server::Enlace> e_ = server::Enlace::Create();
+};
+
+// Puts an object in web mode (logged in to svc.example.test as web ID "W1",
+// company "E1")
+// against a scripted service: every request document is kept, and answered
+// by `answer` (by default "OK").
+class ScriptedWeb {
+ public:
+  explicit ScriptedWeb(server::Enlace& e);
+
+  std::function<std::string(const std::string& document)> answer = [](const std::string&) {
+    return std::string("OK");
+  };
+  // The documents sent so far.
+  std::vector<std::string> Documents() const { return log_->Documents(); }
+  // The only document sent so far ("" and a failure when there is not one).
+  std::string OnlyDocument() const;
+
+  // A request document as the web link writes it for PeticionWebCampos:
+  // the tag, the ID and company, and one element per (name, text) pair.
+  static std::string Document(const std::string& tag,
+                              const std::vector<std::pair<std::string, std::string>>& elements);
+
+ private:
+  std::shared_ptr<web::testing::ClientLog> log_ = std::make_shared<web::testing::ClientLog>();
 };
 
 // The number of the automation error `f` raises (0 when none).

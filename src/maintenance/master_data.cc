@@ -20,6 +20,7 @@
 #include "server/company_header.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
+#include "web/web_link.h"
 
 namespace qrole::maintenance {
 namespace {
@@ -176,7 +177,11 @@ std::string TextoRiesgo(double riesgo) { return DoubleToText(riesgo); }
 
 bool CrearDatos(server::Enlace& e, const DatosCuenta& d) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("CrearDatos (web)");
+  if (e.state().web_mode) {
+    // The service keeps its own global register: nothing more is sent.
+    CheckWebAnswer(web::ActualizarWeb(e.web_session(), CamposDatosWeb(d), kDatosTable));
+    return true;
+  }
   // A code the code field cannot hold would be stored cut, and would then
   // name (and overwrite) another account's data.
   if (Trim(d.cuenta).empty() || !FitsCodeField(kDatosTable, d.cuenta)) return false;

@@ -63,6 +63,10 @@ struct DatosCuenta {
 //
 // Raises 0x8004C356 when no company is open, 0x8004C35A when the table
 // cannot be searched.
+//
+// In web mode the fields given go to the service as an update of "DATOS"
+// (CamposDatosWeb) and the answer is True; the service keeps the global
+// register itself. A refusal raises 0x8004C35D.
 bool CrearDatos(server::Enlace& e, const DatosCuenta& datos);
 
 // The texts the amounts are stored as: the 347 amount with "." as decimal

@@ -134,14 +134,8 @@ TEST_F(MasterDataTest, RefusesCodesTheFieldCannotHoldAndClosesItsFiles) {
   EXPECT_FALSE(data::GetSlot(3).is_open());
   EXPECT_TRUE(e_->company_open());
 
-  e_->state().web_mode = true;
-  std::string description;
-  EXPECT_EQ(ErrorNumber([&] { Crear(kAccount, {}); }, &description),
-            runtime_error::kNotImplemented);
-  EXPECT_NE(description.find("CrearDatos (web)"), std::string::npos);
-  e_->state().web_mode = false;
-
   Call("CerrarEmpresa");
+  std::string description;
   EXPECT_EQ(ErrorNumber([&] { Crear(kAccount, {}); }, &description), kNoCompany);
   EXPECT_EQ(description, "Empresa No Abierta ... Abrir Empresa y reintentar");
 }
@@ -190,6 +184,36 @@ TEST_F(MasterDataTest, MissingRegisterIsReportedAndTheMasterDataStillWritten) {
             "NOTIFIQUE A SU EQUIPO TÉCNICO. NUM. 21.0001");
   EXPECT_NE(Log().find("\tCrearDatosGlobales. No encuentra el ficheroglobal de esta empresa"),
             std::string::npos);
+}
+
+TEST_F(MasterDataTest, WebModeSendsTheFieldsGivenAndWritesNothingHere) {
+  UseGlobalDirectory();
+  ScriptedWeb web(*e_);
+  const std::vector<std::pair<Param, Variant>> given = {
+      {kTitulo, S("Cañas SA")},       {kNif, S("B12345678")},   {kImporte347, D(1500.5)},
+      {kEmail, S("a=b@example.com")}, {kCriterioCaja, B(true)}, {kActualizar, B(false)}};
+  EXPECT_EQ(Crear(kAccount, given).value, B(true));
+  // Whether the account had data is the service's matter: True again.
+  EXPECT_EQ(Crear(kAccount, given).value, B(true));
+  const std::vector<std::string> docs = web.Documents();
+  ASSERT_EQ(docs.size(), 2u);
+  EXPECT_EQ(docs[0], docs[1]);
+  EXPECT_EQ(docs[0], ScriptedWeb::Document(
+                         "UPDATE", {{"CAMPOS",
+                                     "1=4300000001\t2=Ca&#241;as SA\t3=B12345678\t9=1500,5\t"
+                                     "18=a-b@example.com\t20=Falso\t21=Falso\t26=Verdadero\t"},
+                                    {"ARCHIVO", "DATOS"}}));
+
+  web.answer = [](const std::string&) { return std::string("ERROR: sin permiso"); };
+  std::string description;
+  EXPECT_EQ(ErrorNumber([&] { Crear(kAccount, given); }, &description),
+            static_cast<int32_t>(0x8004C35D));
+  EXPECT_EQ(description, "ERROR: sin permiso");
+
+  // Neither the company's master data nor the global register were written.
+  e_->state().web_mode = false;
+  EXPECT_EQ(Records(), 0);
+  EXPECT_EQ(GlobalCount("B12345678"), 0);
 }
 
 TEST(MasterDataWebFields, ListsTheFieldsGivenWithFlagsAsBooleanTexts) {

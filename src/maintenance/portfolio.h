@@ -32,15 +32,20 @@ struct CriteriosCartera {
 std::string FiltroCartera(const CriteriosCartera& c);
 
 // MarcarCartera: writes `marca` into the mark of every selected due date.
-// Returns 0.
+// Returns 0. In web mode the service marks them ("FILTERUPDATE" of "EFECT")
+// and the answer is the number it answers (its leading number, rounded).
 int32_t MarcarCartera(server::Enlace& e, const std::string& marca, const CriteriosCartera& c);
 
-// AnularCartera: deletes every selected due date. Returns 0.
+// AnularCartera: deletes every selected due date. Returns 0. In web mode
+// the service deletes them ("FILTERBORRAR") and the answer is its number.
 int32_t AnularCartera(server::Enlace& e, const CriteriosCartera& c);
 
 // LeerCartera: the selected due dates as a new collection of CarteraClass
 // (empty when none), in the table's order. The pending portfolio lines are
-// not touched.
+// not touched. In web mode they come from the service's answer to a search
+// ("BUSCAR" of "EFECT"): a header of field numbers, then one row each.
+//
+// In web mode a refusal of the service raises 0x8004C35D in all three.
 std::shared_ptr<Collection> LeerCartera(server::Enlace& e, const CriteriosCartera& c);
 
 }  // namespace qrole::maintenance

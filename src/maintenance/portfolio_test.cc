@@ -196,5 +196,106 @@ TEST_F(PortfolioTest, WithoutACompanyNothingIsOpenedNorCreated) {
   EXPECT_EQ(Leer({S(""), S(""), S(""), S("4300002")}), "C40420 4300002 B2  000002");
 }
 
+// In web mode the selection goes to the service as a filter of "EFECT".
+class PortfolioWebTest : public PortfolioTest {
+ protected:
+  void SetUp() override {
+    PortfolioTest::SetUp();
+    local_ = All();
+    web_ = std::make_unique<ScriptedWeb>(*e_);
+  }
+  void Answer(const std::string& text) {
+    web_->answer = [text](const std::string&) { return text; };
+  }
+  // The local due dates have not changed.
+  void ExpectLocalUnchanged() {
+    e_->state().web_mode = false;
+    EXPECT_EQ(All(), local_);
+    e_->state().web_mode = true;
+  }
+  std::string local_;
+  std::unique_ptr<ScriptedWeb> web_;
+};
+
+TEST_F(PortfolioWebTest, MarkingAndDeletingAnswerTheServicesCount) {
+  Answer("3 registros");
+  // MarcarCartera("A&B=1", , , , , "125")
+  EXPECT_EQ(
+      Call("MarcarCartera", {S("A&B=1"), Omitted(), Omitted(), Omitted(), Omitted(), S("125")})
+          .value,
+      Variant::FromLong(3));
+  Answer("2");
+  EXPECT_EQ(Call("AnularCartera", {S("B1"), S("01/01/2024"), S("31/01/2024")}).value,
+            Variant::FromLong(2));
+  Answer("ninguno");
+  EXPECT_EQ(Call("AnularCartera").value, Variant::FromLong(0));
+
+  const std::vector<std::string> docs = web_->Documents();
+  ASSERT_EQ(docs.size(), 3u);
+  // The field list is escaped once more inside its item.
+  EXPECT_EQ(docs[0], ScriptedWeb::Document("FILTERUPDATE", {{"FILTER", "ASIENTO CONTABLE=125"},
+                                                            {"CAMPOS", "7=A&#38;#38;B-1\t"},
+                                                            {"ARCHIVO", "EFECT"}}));
+  EXPECT_EQ(docs[1], ScriptedWeb::Document("FILTERBORRAR",
+                                           {{"FILTER",
+                                             "CARTERA/BANCO=B1 AND FECHA VENCIMIENTO =&#62; "
+                                             "01/01/2024 AND FECHA VENCIMIENTO =&#60; 31/01/2024"},
+                                            {"ARCHIVO", "EFECT"}}));
+  // No criterion: the empty filter, which selects every due date.
+  EXPECT_EQ(docs[2], ScriptedWeb::Document("FILTERBORRAR", {{"FILTER", ""}, {"ARCHIVO", "EFECT"}}));
+  ExpectLocalUnchanged();
+
+  Answer("ERROR: tabla bloqueada");
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Call("AnularCartera"); }, &text), static_cast<int32_t>(0x8004C35D));
+  EXPECT_EQ(text, "ERROR: tabla bloqueada");
+  EXPECT_EQ(ErrorNumber([&] { Call("MarcarCartera", {S("P")}); }),
+            static_cast<int32_t>(0x8004C35D));
+  ExpectLocalUnchanged();
+}
+
+TEST_F(PortfolioWebTest, ReadingBuildsTheDueDatesFromTheAnswersColumns) {
+  // The header says which column holds which field; a row may lack some.
+  Answer(
+      "1\t2\t6\t5\t9\t7\t99\r\n"
+      "15/04/24\t4300001\t100,5\tB1\t000001\tP\tx\r\n"
+      "\r\n"
+      "20/04/24\t4300002\tnada\n");
+  Variant result = Call("LeerCartera", {S(""), S(""), S(""), S("43*")}).value;
+  auto c = std::dynamic_pointer_cast<Collection>(result.object());
+  ASSERT_NE(c, nullptr);
+  ASSERT_EQ(c->Count(), 2);
+  auto first = std::dynamic_pointer_cast<RecordObject>(c->Item(1).object());
+  auto second = std::dynamic_pointer_cast<RecordObject>(c->Item(2).object());
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(first->class_name(), "CarteraClass");
+  EXPECT_EQ(first->GetStr("FechaVencimiento"), "15/04/24");
+  EXPECT_EQ(first->GetStr("Cuenta"), "4300001");
+  EXPECT_EQ(first->Get("Importe"), D(100.5));  // the locale's decimal comma
+  EXPECT_EQ(first->GetStr("cartera"), "B1");
+  EXPECT_EQ(first->GetStr("Asiento"), "000001");
+  EXPECT_EQ(first->GetStr("Marca"), "P");
+  EXPECT_EQ(first->GetStr("NOTAS"), "");  // not in the answer
+  EXPECT_EQ(first->GetStr("Fecha"), "");
+  EXPECT_EQ(second->GetStr("Cuenta"), "4300002");
+  EXPECT_EQ(second->Get("Importe"), D(0));  // not a number
+  EXPECT_EQ(second->GetStr("cartera"), "");
+  EXPECT_EQ(web_->OnlyDocument(),
+            ScriptedWeb::Document("BUSCAR", {{"FILTER", "CUENTA=43*"}, {"ARCHIVO", "EFECT"}}));
+
+  // A header alone: an empty collection, not Nothing.
+  Answer("1\t2\t6");
+  Variant none = Call("LeerCartera", {S("B9")}).value;
+  auto empty = std::dynamic_pointer_cast<Collection>(none.object());
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->Count(), 0);
+  EXPECT_EQ(Invoke(*e_, "ContadorCartera", typelib::Kind::kGet, {}).value, Variant::FromLong(0));
+
+  Call("CerrarEmpresa");
+  EXPECT_EQ(ErrorNumber([&] { Call("LeerCartera"); }), ObjectError(50006));
+  EXPECT_EQ(web_->Documents().size(), 2u);
+}
+
 }  // namespace
 }  // namespace qrole::maintenance

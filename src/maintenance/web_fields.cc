@@ -1,6 +1,8 @@
 #include "maintenance/web_fields.h"
 
 #include "automation/convert.h"
+#include "qrole/error.h"
+#include "web/web_link.h"
 
 namespace qrole::maintenance {
 
@@ -30,6 +32,10 @@ std::string CamposPresupuestoWeb(const std::string& cuenta, const std::string& t
 
 std::string CamposImportePresupuestoWeb(const std::string& cuenta, int32_t mes, double importe) {
   return CampoWeb(1, cuenta) + CampoWeb(2, DoubleToText(importe), mes);
+}
+
+void CheckWebAnswer(const std::string& answer) {
+  if (web::IsErrorAnswer(answer)) RaiseObjectError(50010, answer);
 }
 
 }  // namespace qrole::maintenance

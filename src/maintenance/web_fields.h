@@ -33,6 +33,11 @@ std::string CamposPresupuestoWeb(const std::string& cuenta, const std::string& t
 // as field 2, element `mes` (the amount as the runtime writes a Double).
 std::string CamposImportePresupuestoWeb(const std::string& cuenta, int32_t mes, double importe);
 
+// The answer of a maintenance request: one that begins with "ERROR" (exact
+// case) is the service's refusal and raises 0x8004C35A with the answer as
+// the description.
+void CheckWebAnswer(const std::string& answer);
+
 }  // namespace qrole::maintenance
 
 #endif  // QROLE_MAINTENANCE_WEB_FIELDS_H_

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "qrole/error.h"
+
 namespace qrole::maintenance {
 namespace {
 
@@ -25,6 +27,21 @@ TEST(WebFieldsTest, FieldListsOfAccountsAndBudgets) {
   EXPECT_EQ(CamposPresupuestoWeb("6000", "Compras", "3", "-1"), "1=6000\t2=Compras\t4=3\t");
   EXPECT_EQ(CamposImportePresupuestoWeb("6000", 13, 1500), "1=6000\t2+13=1500\t");
   EXPECT_EQ(CamposImportePresupuestoWeb("6000", 2, -1), "1=6000\t");
+}
+
+TEST(WebFieldsTest, OnlyAnAnswerBeginningWithErrorIsARefusal) {
+  EXPECT_NO_THROW(CheckWebAnswer("OK"));
+  EXPECT_NO_THROW(CheckWebAnswer(""));
+  EXPECT_NO_THROW(CheckWebAnswer("Error: minúsculas"));
+  EXPECT_NO_THROW(CheckWebAnswer(" ERROR"));
+  try {
+    CheckWebAnswer("ERROR: no existe");
+    ADD_FAILURE() << "no error raised";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), static_cast<int32_t>(0x8004C35A));
+    EXPECT_EQ(e.description(), "ERROR: no existe");
+    EXPECT_EQ(e.source(), "Valdrix OLE Server");
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "posting/posting_retry.h"
 #include "posting/secondary_records.h"
 #include "posting/vat_book.h"
+#include "posting/web_posting.h"
 #include "qrole/error.h"
 #include "server/company_header.h"
 #include "server/enlace.h"
@@ -68,7 +69,7 @@ int16_t GrabarAsiento(server::Enlace& e) {
     AuditoriaSave(e, kPostingStoppedLog);
     return 0;
   }
-  if (s.web_mode) RaiseNotImplemented("GrabarAsiento (web)");
+  if (s.web_mode) return GrabarAsientoWeb(e);
 
   PostingContext ctx(e);
   PostingRetry retry(ctx);

@@ -19,6 +19,7 @@
 #include "qrole/error.h"
 #include "server/enlace.h"
 #include "util/amounts.h"
+#include "web/web_link.h"
 
 namespace qrole::posting {
 
@@ -345,7 +346,23 @@ void CompletarSii(PostingContext& ctx) {
 
 int32_t ExisteIva(server::Enlace& e, const std::string& referencia) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("ExisteIva (web)");
+  if (e.state().web_mode) {
+    // A header line of field numbers, then one line per record. Lines left
+    // empty (the end of a last line, an empty answer) are no records.
+    const std::string answer =
+        web::BuscarWebTexto(e.web_session(), "FACTURA No.=" + referencia, "IVA01");
+    int32_t rows = 0;
+    size_t start = answer.find('\n');
+    while (start != std::string::npos) {
+      const size_t end = answer.find('\n', start + 1);
+      std::string line =
+          answer.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty()) ++rows;
+      start = end;
+    }
+    return rows;
+  }
   int32_t count = 0;
   platform::Status failure;
   platform::Status st = data::OpenTableFile(kVatBookSlot, "IVA01", 1, e.state().company_directory,

@@ -44,7 +44,9 @@ void CompletarSii(PostingContext& ctx);
 // ExisteIva: the number of VAT-book records of the open company whose
 // invoice number (field 5, as its index compares it) is `referencia`.
 // Raises 0x8004C356 when no company is open; closes every file before it
-// returns.
+// returns. On the web the service searches "IVA01" for "FACTURA No.=" +
+// `referencia` and the rows of its answer are counted (0x8004C35D when it
+// answers "ERROR").
 int32_t ExisteIva(server::Enlace& e, const std::string& referencia);
 
 }  // namespace qrole::posting

@@ -138,16 +138,26 @@ std::shared_ptr<RecordObject> TiposIva(server::Enlace& e, const Variant& index) 
   std::erase(text, '\0');
   auto result = RecordObject::Create("TipoIvaClass");
   if (text.empty()) return result;
-  if (e.state().web_mode) RaiseNotImplemented("TIPOSIVA (web)");
   e.ComprobarEmpresaAbierta();
   std::optional<VatType> type;
   int32_t record = 0;
-  try {
-    record = RecordOfIndex(index, text);
-    auto file = VatTypeFile::Open(RutaTiposIva(e, "IVA03"));
-    if (file.ok()) type = file->Find(record);
-  } catch (const AutomationError&) {
-    // Reported below as the type not read.
+  if (e.state().web_mode) {
+    // The service's refusal of the list reaches the client as it is.
+    const WebVatTypes list = WebVatTypes::Read(e);
+    try {
+      record = RecordOfIndex(index, text);
+    } catch (const AutomationError&) {
+      // Reported below as the type not read.
+    }
+    type = list.Find(record);
+  } else {
+    try {
+      record = RecordOfIndex(index, text);
+      auto file = VatTypeFile::Open(RutaTiposIva(e, "IVA03"));
+      if (file.ok()) type = file->Find(record);
+    } catch (const AutomationError&) {
+      // Reported below as the type not read.
+    }
   }
   if (!type) server::RaiseEmpresaNoAbierta();
   result->Set("Cuota", Variant::FromDouble(type->vat));

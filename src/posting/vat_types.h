@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/status.h"
 #include "qrole/variant.h"
@@ -85,11 +86,37 @@ class VatTypeFile {
   std::string bytes_;
 };
 
+// The VAT types of the company on the web service: the answer to the
+// request "LEERTIPOSIVA", one item a line (LF or CR LF), each item the code
+// in its first two characters (as ValTIVA reads it), the description from
+// its fourth character, and after its last blank the VAT percentage, or the
+// VAT and surcharge percentages joined by "+" ("21=General 21",
+// "A1=Minorista 5.2+1.4"; "." or "," as decimal separator).
+class WebVatTypes {
+ public:
+  // Asks the service of the object for the list. Raises 0x8004C35D with the
+  // answer when the service answers "ERROR".
+  static WebVatTypes Read(server::Enlace& e);
+  // The list of an answer.
+  explicit WebVatTypes(const std::string& answer);
+
+  // The type of the first item whose code is `code`; nullopt when none is.
+  std::optional<VatType> Find(int32_t code) const;
+  // TipoIvaPorPorcentaje on the list: the code of the first item whose VAT
+  // percentage plus surcharge percentage, in single precision, equals the
+  // number `text` starts with; 0 when none does.
+  int32_t CodeByPercentage(std::string_view text) const;
+
+ private:
+  std::vector<std::string> items_;
+};
+
 // TIPOSIVA: the VAT type `index` names (a number, or a code text such as
 // "A0") as a new TipoIvaClass. An index that is empty once its NUL
 // characters are removed gives an empty TipoIvaClass. Raises 0x8004C356
 // "Empresa No Abierta ..." when no company is open and when the type cannot
-// be read (no file, no such record).
+// be read (no file, no such record; on the web, no such item in the list,
+// whose "ERROR" answer raises 0x8004C35D).
 std::shared_ptr<RecordObject> TiposIva(server::Enlace& e, const Variant& index);
 
 }  // namespace qrole::posting

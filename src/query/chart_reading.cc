@@ -1,6 +1,8 @@
 #include "query/chart_reading.h"
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/collection.h"
@@ -10,8 +12,10 @@
 #include "data/table_component.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
+#include "query/web_rows.h"
 #include "server/enlace.h"
 #include "util/like.h"
+#include "web/web_link.h"
 
 namespace qrole::query {
 
@@ -174,6 +178,57 @@ void LeerCuentasPlan(server::Enlace& e, data::TableComponent& t, const std::stri
   });
 }
 
+// CargarPlanWeb: the accounts of file `fi` that the web service's search of
+// `filter` answers, appended to the plan collection: code, title and level
+// from fields 1 to 3, the period amounts from the elements of the debit and
+// credit fields (the twelve budget months in the budget file). True when
+// any was appended.
+bool CargarPlanWeb(server::Enlace& e, const std::string& filter, int fi) {
+  const WebRows rows(web::BuscarWebTexto(e.web_session(), filter, std::to_string(fi)));
+  Collection& plans = e.collection(Col::kPlan);
+  bool appended = false;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (rows.IsEmpty(r)) continue;
+    auto plan = RecordObject::Create("PlanClass");
+    plan->Set("Cuenta", Variant::FromString(rows.Field(r, kCuenta)));
+    plan->Set("titulo", Variant::FromString(rows.Field(r, kTitulo)));
+    plan->Set("Nivel", Variant::FromString(rows.Field(r, kNivel)));
+    std::vector<double> debe(kPeriods, 0.0), haber;
+    if (fi == kPresupuestos) {
+      for (int m = 1; m <= 12; ++m)
+        debe[static_cast<size_t>(m)] = Val(rows.Field(r, kPresupuesto, m));
+    } else {
+      haber.assign(kPeriods, 0.0);
+      for (int p = 0; p < kPeriods; ++p) {
+        debe[static_cast<size_t>(p)] = Val(rows.Field(r, kDebe, p + 1));
+        haber[static_cast<size_t>(p)] = Val(rows.Field(r, kHaber, p + 1));
+      }
+    }
+    plan->Set("coldebe", Variant::FromObject(Amounts("DebeClass", debe)));
+    plan->Set("colhaber", Variant::FromObject(Amounts("HaberClass", haber)));
+    for (int p = 0; p < kPeriods; ++p) {
+      const size_t i = static_cast<size_t>(p);
+      plan->Set(std::string("Debe") + kMonths[p], Variant::FromDouble(debe[i]));
+      plan->Set(std::string("Haber") + kMonths[p],
+                Variant::FromDouble(i < haber.size() ? haber[i] : 0.0));
+    }
+    plans.Add(Variant::FromObject(plan));
+    appended = true;
+  }
+  return appended;
+}
+
+// The terms given, joined by " AND ".
+std::string Joined(const std::vector<std::pair<const char*, std::string>>& terms) {
+  std::string out;
+  for (const auto& [name, value] : terms) {
+    if (value.empty()) continue;
+    if (!out.empty()) out += " AND ";
+    out += name + value;
+  }
+  return out;
+}
+
 void Prepare(server::Enlace& e) {
   e.ComprobarEmpresaAbierta();
   e.collection(Col::kPlan).Clear();
@@ -185,7 +240,10 @@ bool LeerPlan(server::Enlace& e, const std::string& cuenta, const std::string& n
               const std::string& titulo) {
   Prepare(e);
   const server::EnlaceState& s = e.state();
-  if (s.web_mode) RaiseNotImplemented("LeerPlan (web)");
+  if (s.web_mode) {
+    return CargarPlanWeb(e, Joined({{"CUENTA=", cuenta}, {"NIVEL=", nivel}, {"TITULO=", titulo}}),
+                         kPlanContable);
+  }
   data::SetCompany(s.company_directory, s.company_number);
   const std::string level = nivel.empty() ? "?" : nivel;
   {
@@ -207,8 +265,17 @@ bool LeerPlanEx(server::Enlace& e, int fi, const std::string& cuenta, const std:
                 const std::string& titulo, const std::string& hasta_cuenta, int siguiente) {
   Prepare(e);
   const server::EnlaceState& s = e.state();
-  if (s.web_mode) RaiseNotImplemented("LeerPlanEx (web)");
   const char* word = FileWord(fi);
+  if (s.web_mode) {
+    // The neighbour reads (siguiente) have no request on the web.
+    const bool range = !hasta_cuenta.empty();
+    return CargarPlanWeb(e,
+                         Joined({{range ? "CUENTA>=" : "CUENTA=", cuenta},
+                                 {"CUENTA<=", hasta_cuenta},
+                                 {"NIVEL=", nivel},
+                                 {"TITULO=", titulo}}),
+                         fi);
+  }
   data::SetCompany(s.company_directory, s.company_number);
   const std::string level = nivel.empty() ? "?" : nivel;
   {

@@ -1,7 +1,7 @@
 // Reading accounts with their fifteen period balances (opening, the twelve
 // months, regularisation, closing) into the object's plan collection, from
 // the chart of accounts, the budgets, the cost centres or the alternative
-// chart.
+// chart. In web mode the accounts are one search of the web service.
 #ifndef QROLE_QUERY_CHART_READING_H_
 #define QROLE_QUERY_CHART_READING_H_
 

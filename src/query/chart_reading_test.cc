@@ -10,6 +10,7 @@
 #include "data/table_component.h"
 #include "platform/scoped_temp_dir.h"
 #include "qrole/error.h"
+#include "query/web_query_test_util.h"
 #include "server/enlace.h"
 #include "server/test_env.h"
 
@@ -177,6 +178,80 @@ TEST_F(ChartReadingTest, NeedsACompany) {
   } catch (const AutomationError& err) {
     EXPECT_EQ(err.number(), static_cast<int32_t>(0x8004C356));
   }
+}
+
+// On the web the chart is one search of the service.
+class ChartWebTest : public WebQueryTest {
+ protected:
+  // A header of code, title, level and the fifteen debit and credit periods.
+  static std::string ChartHeader() {
+    std::string h = "1\t2\t3";
+    for (int p = 1; p <= 15; ++p) h += "\t12+" + std::to_string(p);
+    for (int p = 1; p <= 15; ++p) h += "\t13+" + std::to_string(p);
+    return h + "\n";
+  }
+  // A row whose debit of period p is p * 10 and credit p.
+  static std::string ChartRow(const std::string& code, const std::string& title) {
+    std::string r = code + "\t" + title + "\t1";
+    for (int p = 1; p <= 15; ++p) r += "\t" + std::to_string(p * 10);
+    for (int p = 1; p <= 15; ++p) r += "\t" + std::to_string(p);
+    return r + "\n";
+  }
+  double Period(const char* member, int index, int mes) {
+    return ToDouble(Call(member, {Variant::FromLong(index), Variant::FromLong(mes)}));
+  }
+};
+
+TEST_F(ChartWebTest, LeerPlanSendsTheGivenTermsAndLoadsEveryRow) {
+  Answer(ChartHeader() + ChartRow("4300001", "Cliente Uno") + "\n" +
+         ChartRow("4300002", "Cliente Dos"));
+  EXPECT_TRUE(ToBool(Call("LeerPlan", {S("43*"), S("1"), S("Cli*")})));
+  EXPECT_EQ(Requests(),
+            std::vector<std::string>{Search("CUENTA=43* AND NIVEL=1 AND TITULO=Cli*", "1")});
+  ASSERT_EQ(Count("ContadorPlan"), 2);
+  EXPECT_EQ(Text("Plan", 1, "Cuenta"), "4300001");
+  EXPECT_EQ(Text("Plan", 2, "titulo"), "Cliente Dos");
+  EXPECT_EQ(Text("Plan", 2, "Nivel"), "1");
+  EXPECT_EQ(Period("PlanDebe", 1, 0), 10);
+  EXPECT_EQ(Period("PlanDebe", 1, 14), 150);
+  EXPECT_EQ(Period("PlanHaber", 2, 1), 2);
+  EXPECT_EQ(Period("PlanDebe", 1, 15), 0);
+  EXPECT_EQ(ToDouble(Item("Plan", 1, "DebeEnero")), 20);
+  EXPECT_EQ(ToDouble(Item("Plan", 1, "HaberCierre")), 15);
+
+  // Only the terms given; an answer with no row leaves the chart empty.
+  Answer(ChartHeader());
+  EXPECT_FALSE(ToBool(Call("LeerPlan", {S("4300001")})));
+  EXPECT_EQ(Requests().back(), Search("CUENTA=4300001", "1"));
+  EXPECT_EQ(Count("ContadorPlan"), 0);
+}
+
+TEST_F(ChartWebTest, LeerPlanExSendsARangeAndReadsBudgetMonths) {
+  Answer(ChartHeader() + ChartRow("570", "Caja"));
+  EXPECT_TRUE(ToBool(Call("LeerPlanEx", {Variant::FromLong(9), S("500"), S(""), S(""), S("599")})));
+  EXPECT_EQ(Requests().back(), Search("CUENTA&#62;=500 AND CUENTA&#60;=599", "9"));
+  EXPECT_EQ(Period("PlanHaber", 1, 14), 15);
+
+  std::string budget = "1\t2\t3";
+  for (int m = 1; m <= 12; ++m) budget += "\t3+" + std::to_string(m);
+  budget += "\n6290\tGastos\t4";
+  for (int m = 1; m <= 12; ++m) budget += "\t" + std::to_string(m * 100);
+  Answer(budget + "\n");
+  EXPECT_TRUE(ToBool(Call("LeerPlanEx", {Variant::FromLong(6), S("6290"), S("4")})));
+  EXPECT_EQ(Requests().back(), Search("CUENTA=6290 AND NIVEL=4", "6"));
+  EXPECT_EQ(Text("Plan", 1, "Nivel"), "4");
+  EXPECT_EQ(Period("PlanDebe", 1, 0), 0);
+  EXPECT_EQ(Period("PlanDebe", 1, 1), 100);
+  EXPECT_EQ(Period("PlanDebe", 1, 12), 1200);
+  EXPECT_EQ(Period("PlanDebe", 1, 13), 0);
+  EXPECT_EQ(Period("PlanHaber", 1, 5), 0);
+}
+
+TEST_F(ChartWebTest, AnErrorAnswerIsRaised) {
+  Answer("ERROR: sin permiso");
+  std::string description;
+  EXPECT_EQ(ErrorOf([&] { Call("LeerPlan", {S("1")}); }, &description), kWebRefusal);
+  EXPECT_EQ(description, "ERROR: sin permiso");
 }
 
 }  // namespace

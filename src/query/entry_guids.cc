@@ -1,9 +1,14 @@
 #include "query/entry_guids.h"
 
+#include <memory>
+#include <string>
+
+#include "automation/collection.h"
 #include "automation/convert.h"
 #include "data/table_component.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
+#include "web/web_link.h"
 
 namespace qrole::query {
 
@@ -27,11 +32,25 @@ bool SetExactly(data::TableComponent& t, int code, const std::string& value) {
   return RTrim(ToStr(t.GetField(code))) == RTrim(value);
 }
 
+// The non-empty TAB-separated pieces of a web answer, in a new collection.
+std::shared_ptr<Collection> Pieces(const std::string& answer) {
+  auto out = Collection::Create();
+  size_t start = 0;
+  while (start <= answer.size()) {
+    size_t tab = answer.find('\t', start);
+    if (tab == std::string::npos) tab = answer.size();
+    if (tab > start) out->Add(Variant::FromString(answer.substr(start, tab - start)));
+    start = tab + 1;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string LeerGuid(server::Enlace& e, const std::string& asiento) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("Guid (web)");
+  if (e.state().web_mode)
+    return web::PeticionWebCampos(e.web_session(), "GETGUID", {"ASIENTO:" + asiento});
   data::TableComponent t;
   OpenGuids(e, t);
   t.SetIndex(1);
@@ -44,7 +63,12 @@ std::string LeerGuid(server::Enlace& e, const std::string& asiento) {
 
 void GrabarGuid(server::Enlace& e, const std::string& asiento, const std::string& valor) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("Guid (web)");
+  if (e.state().web_mode) {
+    const std::string answer = web::PeticionWebCampos(e.web_session(), "SETGUID",
+                                                      {"ASIENTO:" + asiento, "VALOR:" + valor});
+    if (web::IsErrorAnswerAnyCase(answer)) web::RaiseWebAnswer(answer);
+    return;
+  }
   try {
     data::TableComponent t;
     OpenGuids(e, t);
@@ -78,7 +102,8 @@ void GrabarGuid(server::Enlace& e, const std::string& asiento, const std::string
 
 std::shared_ptr<Collection> GetAsientos(server::Enlace& e, const std::string& guid) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("GetAsientos (web)");
+  if (e.state().web_mode)
+    return Pieces(web::PeticionWebCampos(e.web_session(), "GETASIENTOS", {"GUID:" + guid}));
   auto entries = Collection::Create();
   data::TableComponent t;
   OpenGuids(e, t);
@@ -91,7 +116,8 @@ std::shared_ptr<Collection> GetAsientos(server::Enlace& e, const std::string& gu
 
 std::shared_ptr<Collection> GetFechas(server::Enlace& e, const std::string& asiento) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("GetFechas (web)");
+  if (e.state().web_mode)
+    return Pieces(web::PeticionWebCampos(e.web_session(), "GETFECHAS", {"ASIENTO:" + asiento}));
   auto dates = Collection::Create();
   data::TableComponent t;
   t.OpenCompanyTable("EXTRA", e.state().company_directory, e.state().company_number);

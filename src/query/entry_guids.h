@@ -1,6 +1,7 @@
 // Identifiers of the client's own attached to entry numbers (the company
 // table "GUID1", one record per entry number), and the dates on which an
-// entry number occurs in the journal.
+// entry number occurs in the journal. In web mode they are the web service's:
+// "GETGUID", "SETGUID", "GETASIENTOS" and "GETFECHAS" requests.
 #ifndef QROLE_QUERY_ENTRY_GUIDS_H_
 #define QROLE_QUERY_ENTRY_GUIDS_H_
 

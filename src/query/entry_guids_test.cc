@@ -4,6 +4,7 @@
 
 #include "data/table_component.h"
 #include "query/entry_test_util.h"
+#include "query/web_query_test_util.h"
 
 namespace qrole::query {
 namespace {
@@ -89,6 +90,36 @@ TEST_F(EntryGuidsTest, RefusalsWithoutACompany) {
   EXPECT_EQ(ErrorOf(invoke("Guid", typelib::Kind::kLet, {S("000001"), S(kGuid1)})), kNoCompany);
   EXPECT_EQ(ErrorOf(invoke("GetAsientos", typelib::Kind::kMethod, {S(kGuid1)})), kNoCompany);
   EXPECT_EQ(ErrorOf(invoke("GetFechas", typelib::Kind::kMethod, {S("000001")})), kNoCompany);
+}
+
+// On the web the identifiers are the service's.
+using EntryGuidsWebTest = WebQueryTest;
+
+TEST_F(EntryGuidsWebTest, IdentifiersTravelAsRequests) {
+  Answer("{a-1}");
+  EXPECT_EQ(ToStr(Get("Guid", {S("000007")})), "{a-1}");
+  Answer("OK");
+  Let("Guid", S("{b:2}"), {S("000007")});
+  Answer("000007\t\t000009\t");
+  EXPECT_EQ(Texts(Call("GetAsientos", {S("{b:2}")})),
+            (std::vector<std::string>{"000007", "000009"}));
+  Answer("01/02/24\t05/02/24");
+  EXPECT_EQ(Texts(Call("GetFechas", {S("000007")})),
+            (std::vector<std::string>{"01/02/24", "05/02/24"}));
+  Answer("");
+  EXPECT_TRUE(Texts(Call("GetFechas", {S("000008")})).empty());
+  EXPECT_EQ(Requests(), (std::vector<std::string>{
+                            Doc("GETGUID", {{"ASIENTO", "000007"}}),
+                            Doc("SETGUID", {{"ASIENTO", "000007"}, {"VALOR", "{b:2}"}}),
+                            Doc("GETASIENTOS", {{"GUID", "{b:2}"}}),
+                            Doc("GETFECHAS", {{"ASIENTO", "000007"}}),
+                            Doc("GETFECHAS", {{"ASIENTO", "000008"}}),
+                        }));
+
+  Answer("Error: asiento inexistente");
+  std::string description;
+  EXPECT_EQ(ErrorOf([&] { Let("Guid", S("{c}"), {S("000099")}); }, &description), kWebRefusal);
+  EXPECT_EQ(description, "Error: asiento inexistente");
 }
 
 }  // namespace

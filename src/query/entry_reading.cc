@@ -1,5 +1,6 @@
 #include "query/entry_reading.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@
 #include "server/company_header.h"
 #include "server/dates.h"
 #include "server/enlace.h"
+#include "server/web_requests.h"
+#include "web/web_link.h"
+#include "web/web_xml.h"
 
 namespace qrole::query {
 
@@ -131,6 +135,90 @@ void LoadEntry(server::Enlace& e) {
   });
 }
 
+// One line of a group of an entry of the web service's answer, through the
+// adding routine of its group; lines of other groups are passed over.
+void AddWebLine(server::Enlace& e, const std::string& group, const web::XmlElement& line) {
+  auto at = [&](const char* name) { return S(line.Attribute(name)); };
+  auto number = [&](const char* name) { return Variant::FromDouble(Val(line.Attribute(name))); };
+  auto byte = [&](const char* name) {
+    return Variant::FromByte(RoundToByte(Val(line.Attribute(name))));
+  };
+  if (group == "APUNTES") {
+    std::vector<Variant> v = {at("CUENTA"), at("DESCRIPCION"),
+                              byte("TIPO"), number("IMPORTE"),
+                              at("DIARIO"), Variant::FromInteger(0),
+                              at("CANAL"),  at("REFERENCIA"),
+                              S(""),        S(""),
+                              S(""),        S("")};
+    Args a(v);
+    posting::AnadirApunte(e, a);
+  } else if (group == "APUNTESIVA") {
+    std::vector<Variant> v = {at("CUENTA"), at("CTA_IVA"), at("FACTURA"),  at("FECHA_FRA"),
+                              at("TIPO"),   at("SRTC"),    number("BASE"), number("TOTAL"),
+                              S(""),        at("TITULO"),  at("NIF"),      at("ORDEN")};
+    // CLAVEOPERACION, Referencia, Seriefacturas, PorcRetencion,
+    // RegimenEspecial, the SII fields and the three implicit amounts.
+    for (int i = 0; i < 3; ++i) v.push_back(S(""));
+    v.push_back(Variant::FromSingle(0));
+    v.push_back(S(""));
+    v.push_back(S("0000"));
+    for (int i = 0; i < 4; ++i) v.push_back(S(""));
+    v.push_back(S("00"));
+    v.push_back(S(""));
+    for (int i = 0; i < 3; ++i) v.push_back(Variant::FromDouble(0));
+    v.push_back(S(""));
+    Args a(v);
+    posting::AnadirIVA(e, a);
+  } else if (group == "APUNTESCARTERA") {
+    std::vector<Variant> v = {at("FECHA_VTO"), at("CUENTA"), at("CA"), at("NOTAS"),
+                              number("TOTAL"), S(""),        S("")};
+    Args a(v);
+    posting::AnadirCartera(e, a);
+  } else if (group == "APUNTESANALI") {
+    std::vector<Variant> v = {at("CUENTA"),      at("CODANALI"), at("DESCRIPCION"),    byte("TIPO"),
+                              number("IMPORTE"), at("DIARIO"),   Variant::FromByte(0), S("")};
+    Args a(v);
+    posting::AnadirAnalitica(e, a);
+  }
+}
+
+// CargarAsientoWeb: empties the entry and loads the entries of the web
+// service's answer (an XML document whose root holds "ASIENTO" elements);
+// each one's number and date become the cursor. An answer that is not XML
+// loads nothing. The entry is left started when a line was added, so that
+// the client's added lines go with the ones read.
+void CargarAsientoWeb(server::Enlace& e, const std::string& answer) {
+  e.LimpiarAsiento();
+  const std::optional<web::XmlElement> root = web::RootElement(answer);
+  if (!root) return;
+  server::EnlaceState& s = e.state();
+  for (const web::XmlElement& entry : root->children) {
+    if (entry.name != "ASIENTO") continue;
+    s.entry_number = entry.Attribute("NUMERO");
+    // A date that does not read as one leaves the cursor's.
+    const std::string date = server::ConvertirFecha(entry.Attribute("FECHA"));
+    if (date.size() == 6) s.accounting_date = date;
+    for (const web::XmlElement& group : entry.children)
+      for (const web::XmlElement& line : group.children) AddWebLine(e, group.name, line);
+  }
+}
+
+// The cursor's date as the web service takes it: dd/mm/yy, or empty.
+std::string WebDate(const server::EnlaceState& s) {
+  return s.accounting_date.empty() ? "" : data::ConvertirFechaCodec(s.accounting_date);
+}
+
+// A cursor read on the web: "LEERASIENTO" with the cursor and the position
+// asked for; the entry of the answer is loaded.
+void LeerPosicionWeb(server::Enlace& e, const std::string& date, const std::string& number,
+                     const char* position) {
+  const std::string answer = web::PeticionWebCampos(
+      e.web_session(), "LEERASIENTO",
+      {"FECHA=" + date, "ASIENTO=" + number, std::string("POSICION=") + position});
+  if (web::IsErrorAnswerAnyCase(answer)) web::RaiseWebAnswer(answer);
+  CargarAsientoWeb(e, answer);
+}
+
 // The company's record files open for keyed access while it lives; closed
 // again (the company stays open) however the read ends.
 class KeyedFiles {
@@ -173,21 +261,29 @@ void ReadFoundEntry(server::Enlace& e, const platform::Result<bool>& found) {
   LeerAsiento(e, "", "");
 }
 
-void OpenLocal(server::Enlace& e, const char* member) {
+// Checks that a company is open and makes it the current one.
+void OpenCompany(server::Enlace& e) {
   e.ComprobarEmpresaAbierta();
   data::SetCompany(e.state().company_directory, e.state().company_number);
-  if (e.state().web_mode) RaiseNotImplemented(std::string(member) + " (web)");
 }
 
 void LeerExtremo(server::Enlace& e, bool last) {
-  OpenLocal(e, last ? "LeerUltimoAsiento" : "LeerPrimerAsiento");
+  OpenCompany(e);
+  if (e.state().web_mode) {
+    LeerPosicionWeb(e, "", "", last ? "ULTIMO" : "PRIMERO");
+    return;
+  }
   KeyedFiles files(e);
   ReadFoundEntry(e, last ? data::MoveLast(kJournalSlot, kEntryIndex)
                          : data::MoveFirst(kJournalSlot, kEntryIndex));
 }
 
 void LeerVecino(server::Enlace& e, bool next) {
-  OpenLocal(e, next ? "LeerProximoAsiento" : "LeerAnteriorAsiento");
+  OpenCompany(e);
+  if (e.state().web_mode) {
+    LeerPosicionWeb(e, WebDate(e.state()), e.state().entry_number, next ? "PROXIMO" : "ANTERIOR");
+    return;
+  }
   KeyedFiles files(e);
   data::Slot& journal = data::GetSlot(kJournalSlot);
   if (!journal.is_open()) {
@@ -216,8 +312,13 @@ void LeerAsiento(server::Enlace& e, const std::string& fecha, const std::string&
   if (!asiento.empty()) s.entry_number = asiento;
   if (s.accounting_date.empty() && s.entry_number.empty()) return;
   e.ComprobarEmpresaAbierta();
-  if (s.web_mode) RaiseNotImplemented("LeerAsiento (web)");
   e.LimpiarAsiento();
+  if (s.web_mode) {
+    CargarAsientoWeb(e,
+                     web::PeticionWebCampos(e.web_session(), "LEERASIENTO",
+                                            {"FECHA=" + WebDate(s), "ASIENTO=" + s.entry_number}));
+    return;
+  }
   LoadEntry(e);
   e.SetEntryStarted(false);
 }
@@ -228,7 +329,7 @@ void LeerProximoAsiento(server::Enlace& e) { LeerVecino(e, true); }
 void LeerAnteriorAsiento(server::Enlace& e) { LeerVecino(e, false); }
 
 void LeerReferencia(server::Enlace& e) {
-  if (e.state().web_mode) RaiseNotImplemented("LeerReferencia (web)");
+  if (e.state().web_mode) server::RaiseNotOnWeb(e);
   RaiseObjectError(kNotAvailableError, "Esta opción no está activada");
 }
 

@@ -5,7 +5,9 @@
 // The cursor is the object's accounting date and current entry number: a
 // read entry's date and number become them, and the walking reads move from
 // them. A local read leaves the entry not started, so that the client's next
-// added line empties what was read.
+// added line empties what was read. In web mode each read is one
+// "LEERASIENTO" request, and the lines of the answer are added as the
+// client's own are: the entry stays started, and added lines join them.
 #ifndef QROLE_QUERY_ENTRY_READING_H_
 #define QROLE_QUERY_ENTRY_READING_H_
 
@@ -35,7 +37,8 @@ void LeerUltimoAsiento(server::Enlace& e);
 void LeerProximoAsiento(server::Enlace& e);
 void LeerAnteriorAsiento(server::Enlace& e);
 
-// LeerReferencia: not available; always raises 0x8004C35D.
+// LeerReferencia: not available; always raises 0x8004C35D ("... no está
+// disponible con enlace a " + host in web mode).
 [[noreturn]] void LeerReferencia(server::Enlace& e);
 
 }  // namespace qrole::query

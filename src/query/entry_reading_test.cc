@@ -5,6 +5,7 @@
 #include "platform/text_encoding.h"
 #include "posting/pending_entry.h"
 #include "query/entry_test_util.h"
+#include "query/web_query_test_util.h"
 
 namespace qrole::query {
 namespace {
@@ -322,6 +323,113 @@ TEST_F(EntryReadingTest, ReferencesAreNotAvailable) {
   std::string why;
   EXPECT_EQ(ErrorOf([&] { Call("LeerReferencia", {S("R-12")}); }, &why), kNotAvailable);
   EXPECT_EQ(why, "Esta opción no está activada");
+}
+
+// On the web an entry read is one "LEERASIENTO" request; the answer is an
+// XML document of entries and their line groups.
+class EntryWebTest : public WebQueryTest {
+ protected:
+  static std::string Entry(const std::string& number, const std::string& date,
+                           const std::string& groups) {
+    return "<ASIENTO NUMERO=\"" + number + "\" FECHA=\"" + date + "\">" + groups + "</ASIENTO>";
+  }
+  static std::string Answer1(const std::string& entries) {
+    return "<?xml version=\"1.0\"?>\r\n<ASIENTOS>" + entries + "</ASIENTOS>";
+  }
+  std::vector<int32_t> Counts() {
+    return {Count("ContadorApuntes"), Count("ContadorIva"), Count("ContadorCartera"),
+            Count("ContadorAnalitica")};
+  }
+  std::string Cursor() { return e_->state().accounting_date + " " + e_->state().entry_number; }
+};
+
+TEST_F(EntryWebTest, LeerAsientoLoadsEveryGroupOfTheAnswer) {
+  Answer(Answer1(Entry(
+      "12", "31/01/24",
+      "<APUNTES><APUNTE CUENTA=\"4300\" DESCRIPCION=\"Fra &#241;\" TIPO=\"1\" IMPORTE=\"121.5\" "
+      "DIARIO=\"2\" CANAL=\"003\" REFERENCIA=\"F-1\"/>"
+      "<APUNTE CUENTA=\"7000\" DESCRIPCION=\"Venta\" TIPO=\"2\" IMPORTE=\"100\" DIARIO=\"1\"/>"
+      "</APUNTES>"
+      "<APUNTESIVA><IVA CUENTA=\"4300\" CTA_IVA=\"4770\" FACTURA=\"F-1\" FECHA_FRA=\"30/01/24\" "
+      "TIPO=\"21\" SRTC=\"R\" BASE=\"100\" TOTAL=\"121\" TITULO=\"Cliente\" NIF=\"B1\" "
+      "ORDEN=\"7\"/></APUNTESIVA>"
+      "<APUNTESCARTERA><EFECTO FECHA_VTO=\"28/02/24\" CUENTA=\"4300\" CA=\"C\" NOTAS=\"n\" "
+      "TOTAL=\"121\"/></APUNTESCARTERA>"
+      "<APUNTESANALI><ANALI CUENTA=\"6000\" CODANALI=\"CC1\" DESCRIPCION=\"Luz\" TIPO=\"1\" "
+      "IMPORTE=\"50\" DIARIO=\"1\"/></APUNTESANALI>")));
+  Call("LeerAsiento", {S("31/01/24"), S("12")});
+  EXPECT_EQ(Requests(), std::vector<std::string>{
+                            Doc("LEERASIENTO", {{"FECHA", "31/01/24"}, {"ASIENTO", "12"}})});
+  EXPECT_EQ(Counts(), (std::vector<int32_t>{2, 1, 1, 1}));
+  EXPECT_EQ(Text("Apunte", 1, "Descripción"), "Fra ñ");
+  EXPECT_EQ(ToDouble(Item("Apunte", 1, "Importe")), 121.5);
+  EXPECT_EQ(ToLong(Item("Apunte", 1, "TIPO")), 1);
+  EXPECT_EQ(Text("Apunte", 1, "Canal"), "003");
+  EXPECT_EQ(Text("Apunte", 1, "Referencia"), "F-1");
+  EXPECT_EQ(Text("Apunte", 2, "Cuenta"), "7000");
+  EXPECT_EQ(Text("iva", 1, "CuentaIVA"), "4770");
+  EXPECT_EQ(ToDouble(Item("iva", 1, "TOTAL")), 121);
+  EXPECT_EQ(Text("iva", 1, "NumeroOrden"), "7");
+  EXPECT_EQ(Text("iva", 1, "SII_Codigo"), "0000");
+  EXPECT_EQ(Text("cartera", 1, "cartera"), "C");
+  EXPECT_EQ(ToDouble(Item("cartera", 1, "Importe")), 121);
+  EXPECT_EQ(Text("Analitica", 1, "CuentaAnalitica"), "CC1");
+  EXPECT_EQ(Cursor(), "C40131 12");
+
+  // The lines read stay: a line added now goes with them.
+  Call("AñadirApunte",
+       {S("5720"), S("Cobro"), Variant::FromByte(1), Variant::FromDouble(1), S("1")});
+  EXPECT_EQ(Count("ContadorApuntes"), 3);
+}
+
+TEST_F(EntryWebTest, LeerAsientoWithAnAnswerThatIsNotAnEntry) {
+  Answer("sin datos");
+  Call("AñadirApunte", {S("5720"), S("x"), Variant::FromByte(1), Variant::FromDouble(1), S("1")});
+  Call("LeerAsiento", {S(""), S("5")});
+  // No date: the element goes empty.
+  EXPECT_EQ(Requests().back(), Doc("LEERASIENTO", {{"FECHA", ""}, {"ASIENTO", "5"}}));
+  EXPECT_EQ(Counts(), (std::vector<int32_t>{0, 0, 0, 0}));
+  EXPECT_EQ(Cursor(), " 5");
+}
+
+TEST_F(EntryWebTest, CursorReadsSendTheirPosition) {
+  Answer(Answer1(Entry("1", "02/01/24", "<APUNTES><APUNTE CUENTA=\"1\" TIPO=\"1\"/></APUNTES>")));
+  Call("LeerPrimerAsiento");
+  EXPECT_EQ(Requests().back(),
+            Doc("LEERASIENTO", {{"FECHA", ""}, {"ASIENTO", ""}, {"POSICION", "PRIMERO"}}));
+  EXPECT_EQ(Cursor(), "C40102 1");
+  EXPECT_EQ(Count("ContadorApuntes"), 1);
+
+  Answer(Answer1(Entry("2", "03/01/24", "")));
+  Call("LeerProximoAsiento");
+  EXPECT_EQ(Requests().back(),
+            Doc("LEERASIENTO", {{"FECHA", "02/01/24"}, {"ASIENTO", "1"}, {"POSICION", "PROXIMO"}}));
+  EXPECT_EQ(Cursor(), "C40103 2");
+  EXPECT_EQ(Count("ContadorApuntes"), 0);
+
+  Answer("<ASIENTOS/>");
+  Call("LeerAnteriorAsiento");
+  EXPECT_EQ(
+      Requests().back(),
+      Doc("LEERASIENTO", {{"FECHA", "03/01/24"}, {"ASIENTO", "2"}, {"POSICION", "ANTERIOR"}}));
+  EXPECT_EQ(Cursor(), "C40103 2");  // none before: the cursor stays
+
+  Answer("<ASIENTOS/>");
+  Call("LeerUltimoAsiento");
+  EXPECT_EQ(Requests().back(),
+            Doc("LEERASIENTO", {{"FECHA", ""}, {"ASIENTO", ""}, {"POSICION", "ULTIMO"}}));
+
+  Answer("error: no hay asientos");
+  std::string description;
+  EXPECT_EQ(ErrorOf([&] { Call("LeerUltimoAsiento"); }, &description), kWebRefusal);
+  EXPECT_EQ(description, "error: no hay asientos");
+}
+
+TEST_F(EntryWebTest, LeerReferenciaIsNotAvailable) {
+  std::string description;
+  EXPECT_EQ(ErrorOf([&] { Call("LeerReferencia", {S("F-1")}); }, &description), kWebRefusal);
+  EXPECT_EQ(description, "Esta opción no está disponible con enlace a svc.example.test");
+  EXPECT_TRUE(Requests().empty());
 }
 
 }  // namespace

@@ -1,17 +1,24 @@
 #include "query/journal_search.h"
 
+#include <cmath>
+#include <string>
+
 #include "automation/collection.h"
 #include "automation/convert.h"
 #include "data/globals.h"
 #include "data/keys.h"
 #include "data/navigation.h"
+#include "data/number_codec.h"
 #include "data/record_file.h"
 #include "data/slot.h"
 #include "qrole/error.h"
 #include "query/keyed_files_internal.h"
 #include "query/record_scan.h"
 #include "query/statements.h"
+#include "query/web_rows.h"
 #include "server/enlace.h"
+#include "server/web_requests.h"
+#include "web/web_link.h"
 
 namespace qrole::query {
 
@@ -38,6 +45,13 @@ Collection& StartSearch(server::Enlace& e) {
   Collection& lines = e.collection(Col::kExtracto);
   lines.Clear();
   return lines;
+}
+
+// A search of the journal on the web: the lines of the service's answer to
+// `filter` go into the statement collection.
+bool BuscarWeb(server::Enlace& e, const std::string& filter) {
+  StartSearch(e);
+  return server::BuscarWeb(e, filter, "");
 }
 
 // Loads journal line `record` (its record read into the slot) into the
@@ -76,7 +90,7 @@ bool Scan(server::Enlace& e, int code, const FieldTest& test) {
 
 bool BuscarReferencia(server::Enlace& e, const std::string& referencia) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("BuscarReferencia (web)");
+  if (e.state().web_mode) return BuscarWeb(e, "REFERENCIA LIKE *" + referencia + "*");
   KeyedFiles files(e);
   Collection& lines = StartSearch(e);
   const data::Slot& s = data::GetSlot(kJournalSlot);
@@ -92,19 +106,28 @@ bool BuscarReferencia(server::Enlace& e, const std::string& referencia) {
 bool BuscarDescripcion(server::Enlace& e, const std::string& descripcion,
                        bool mayusculas_minusculas) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("BuscarDescripcion (web)");
+  if (e.state().web_mode) return BuscarWeb(e, "DESCRIPCION LIKE *" + descripcion + "*");
   return Scan(e, kDescripcion, HoldsText(descripcion, mayusculas_minusculas));
 }
 
 bool BuscarImporte(server::Enlace& e, double importe) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("BuscarImporte (web)");
+  if (e.state().web_mode) {
+    // The service compares with the absolute amount, so the search names
+    // it without its sign: -100 finds the lines of 100 and -100, as here.
+    // (As a number is written for the service: a blank before it.)
+    return BuscarWeb(e, "ABS(IMPORTE)=  " + data::DoubleText(std::fabs(importe)));
+  }
   return Scan(e, kImporte, HoldsAmount(importe));
 }
 
 int32_t ExisteReferencia(server::Enlace& e, const std::string& referencia) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("ExisteReferencia (web)");
+  if (e.state().web_mode) {
+    const WebRows rows(
+        web::BuscarWebTexto(e.web_session(), "REFERENCIA=" + referencia, kJournalTable));
+    return rows.size() == 0 ? 0 : RoundToLong(Val(rows.Field(0, kAsiento)));
+  }
   KeyedFiles files(e);
   const data::Slot& s = data::GetSlot(kJournalSlot);
   if (!Current(data::SeekEqual(kJournalSlot, kReferenceIndex, ReferenceKey(referencia)),

@@ -8,6 +8,8 @@
 // over the lines loaded, in the order they are found; the search position
 // ends on the record of the last line loaded ([0]) and the number of lines
 // loaded ([1]). The company's record files are open during the search only.
+// In web mode each search is one search of the web service, whose rows are
+// loaded as statement lines; the search position stays at 0.
 #ifndef QROLE_QUERY_JOURNAL_SEARCH_H_
 #define QROLE_QUERY_JOURNAL_SEARCH_H_
 

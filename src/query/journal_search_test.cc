@@ -7,6 +7,7 @@
 #include "data/number_codec.h"
 #include "query/entry_test_util.h"
 #include "query/record_scan.h"
+#include "query/web_query_test_util.h"
 
 namespace qrole::query {
 namespace {
@@ -137,6 +138,47 @@ TEST(RecordScanTest, MatchingRules) {
   EXPECT_FALSE(HoldsAmount(12.50001)(bytes));
   data::StoreDouble(0, bytes.data());
   EXPECT_TRUE(HoldsAmount(0)(bytes));
+}
+
+// On the web the searches are the service's, loaded as statement lines.
+class JournalSearchWebTest : public WebQueryTest {
+ protected:
+  static constexpr const char* kRows =
+      "3\t2\t6\t5\t22\n000004\t4300\t100\t1\tF-1\n000009\t4300\t-100\t2\tF-10\n";
+};
+
+TEST_F(JournalSearchWebTest, SearchesSendTheirFilterAndLoadTheLines) {
+  Answer(kRows);
+  EXPECT_TRUE(ToBool(Call("BuscarReferencia", {S("F-1")})));
+  EXPECT_EQ(Requests().back(), Search("REFERENCIA LIKE *F-1*", ""));
+  ASSERT_EQ(Count("ContadorExtracto"), 2);
+  EXPECT_EQ(Text("Extracto", 2, "Referencia"), "F-10");
+  EXPECT_EQ(ToDouble(Item("Extracto", 2, "Saldo")), 0);
+
+  // Each search starts its balance again.
+  Answer(kRows);
+  EXPECT_TRUE(ToBool(Call("BuscarDescripcion", {S("Fra & cía")})));
+  EXPECT_EQ(Requests().back(), Search("DESCRIPCION LIKE *Fra &#38; c&#237;a*", ""));
+  EXPECT_EQ(ToDouble(Item("Extracto", 1, "Saldo")), 100);
+
+  Answer("3\n");
+  EXPECT_FALSE(ToBool(Call("BuscarImporte", {Variant::FromDouble(100.5)})));
+  EXPECT_EQ(Requests().back(), Search("ABS(IMPORTE)=  100.5", ""));
+  EXPECT_EQ(Count("ContadorExtracto"), 0);
+  // A negative amount is searched by its size, as the lines of either sign.
+  Answer(kRows);
+  EXPECT_TRUE(ToBool(Call("BuscarImporte", {Variant::FromDouble(-100)})));
+  EXPECT_EQ(Requests().back(), Search("ABS(IMPORTE)=  100", ""));
+}
+
+TEST_F(JournalSearchWebTest, ExisteReferenciaReadsTheEntryOfTheFirstRow) {
+  Answer(kRows);
+  EXPECT_EQ(ToLong(Call("ExisteReferencia", {S("F-1")})), 4);
+  EXPECT_EQ(Requests().back(), Search("REFERENCIA=F-1", "EXTRA"));
+  Answer("3\t22\n");
+  EXPECT_EQ(ToLong(Call("ExisteReferencia", {S("F-2")})), 0);
+  Answer("ERROR: tabla no encontrada");
+  EXPECT_EQ(ErrorOf([&] { Call("ExisteReferencia", {S("F-2")}); }), kWebRefusal);
 }
 
 }  // namespace

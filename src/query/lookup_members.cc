@@ -8,6 +8,7 @@
 #include "query/table_utilities.h"
 #include "server/enlace.h"
 #include "server/member_table.h"
+#include "server/web_requests.h"
 
 namespace qrole::server {
 
@@ -19,7 +20,8 @@ void RegisterLookupMembers(MemberTable& t) {
   t.Add("Util_LeerCampos", typelib::Kind::kMethod,
         [](Enlace&, Args& a) { return Variant::FromArray(query::LeerCampos(a.Str(0))); });
   t.Add("Util_LeerDatos", typelib::Kind::kMethod, [](Enlace& e, Args& a) {
-    if (e.state().web_mode) RaiseNotImplemented("Util_LeerDatos (web)");
+    // The company's tables are the web service's: there are none to read here.
+    if (e.state().web_mode) RaiseNotOnWeb(e);
     return Variant::FromString(query::LeerDatos(e.state().company_directory,
                                                 e.state().company_number, a.Str(0), a.Str(1),
                                                 a.Str(2), a.Str(3)));

@@ -18,9 +18,11 @@
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
 #include "query/keyed_files_internal.h"
+#include "query/web_rows.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
 #include "util/like.h"
+#include "web/web_link.h"
 
 namespace qrole::query {
 
@@ -81,6 +83,21 @@ Variant DatosRecord(const data::Slot& s) {
   for (int q = 0; q < 4; ++q) {
     d->Set("Trimestre" + std::to_string(q + 1) + "_347",
            Variant::FromDouble(s.Number(s.FieldByCode(kTrimestre1 + q))));
+  }
+  return Variant::FromObject(d);
+}
+
+// Row `r` of the web service's master-data answer as a DatosClass, read as
+// the record in the slot is.
+Variant DatosRecordWeb(const WebRows& rows, size_t r) {
+  auto d = RecordObject::Create("DatosClass");
+  for (const TextMember& m : kDatosTexts)
+    d->Set(m.member, Variant::FromString(rows.Field(r, m.code)));
+  d->Set("Importe_347", Variant::FromDouble(Val(rows.Field(r, kImporte347))));
+  d->Set("Riesgo", Variant::FromDouble(RiskAmount(rows.Field(r, kRiesgo))));
+  for (int q = 0; q < 4; ++q) {
+    d->Set("Trimestre" + std::to_string(q + 1) + "_347",
+           Variant::FromDouble(Val(rows.Field(r, kTrimestre1 + q))));
   }
   return Variant::FromObject(d);
 }
@@ -176,7 +193,14 @@ bool LeerDatos(server::Enlace& e, const std::string& cuenta, const std::string& 
   e.ComprobarEmpresaAbierta();
   Collection& datos = e.collection(Col::kDatos);
   datos.Clear();
-  if (e.state().web_mode) RaiseNotImplemented("LeerDatos (web)");
+  if (e.state().web_mode) {
+    const std::string filter =
+        titulo.empty() ? "CUENTA = " + cuenta : "NOMBRE LIKE *" + titulo + "*";
+    const WebRows rows(web::BuscarWebTexto(e.web_session(), filter, "DATOS"));
+    for (size_t r = 0; r < rows.size(); ++r)
+      if (!rows.IsEmpty(r)) datos.Add(DatosRecordWeb(rows, r));
+    return datos.Count() > 0;
+  }
 
   KeyedFiles files(e);
   data::Slot& s = data::GetSlot(kDatosSlot);

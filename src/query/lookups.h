@@ -6,7 +6,8 @@
 //
 // Each lookup empties its collection first; it answers True when the
 // collection then holds a record. Texts are given without their trailing
-// blanks.
+// blanks. In web mode the master data of accounts is a search of the web
+// service.
 #ifndef QROLE_QUERY_LOOKUPS_H_
 #define QROLE_QUERY_LOOKUPS_H_
 

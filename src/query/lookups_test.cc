@@ -8,6 +8,7 @@
 #include "maintenance/assets.h"
 #include "platform/env.h"
 #include "query/entry_test_util.h"
+#include "query/web_query_test_util.h"
 #include "server/process_state.h"
 
 namespace qrole::query {
@@ -295,6 +296,42 @@ TEST_F(LookupTest, WithoutACompany) {
   EXPECT_EQ(call("LeerRetenciones"), Variant::FromBool(false));
   EXPECT_EQ(call("LeerDatosGlobales"), Variant::FromBool(false));
   EXPECT_EQ(call("ExisteNifDatosGlobales", {S("B1")}), Variant::FromBool(false));
+}
+
+// On the web the master data is the service's.
+using LookupsWebTest = WebQueryTest;
+
+TEST_F(LookupsWebTest, LeerDatosSearchesByCodeOrTitle) {
+  Answer(
+      "1\t2\t3\t9\t12\t22\t20\n4300001\tACME SA\tB1\t1500.5\t2500\t10\tS\n\n"
+      "4300002\tBeta\n");
+  EXPECT_TRUE(ToBool(Call("LeerDatos", {S("43*"), S("A")})));
+  EXPECT_EQ(Requests().back(), Search("NOMBRE LIKE *A*", "DATOS"));
+  ASSERT_EQ(Count("ContadorDatos"), 2);
+  EXPECT_EQ(Text("DATOS", 1, "titulo"), "ACME SA");
+  EXPECT_EQ(Text("DATOS", 1, "NIf"), "B1");
+  EXPECT_EQ(Text("DATOS", 1, "OMITIR347"), "S");
+  EXPECT_EQ(ToDouble(Item("DATOS", 1, "Importe_347")), 1500.5);
+  EXPECT_EQ(ToDouble(Item("DATOS", 1, "Riesgo")), 2500);
+  EXPECT_EQ(ToDouble(Item("DATOS", 1, "Trimestre1_347")), 10);
+  EXPECT_EQ(Text("DATOS", 2, "Cuenta"), "4300002");
+
+  Answer("1\t2\n");
+  EXPECT_FALSE(ToBool(Call("LeerDatos", {S("4300009")})));
+  EXPECT_EQ(Requests().back(), Search("CUENTA = 4300009", "DATOS"));
+  EXPECT_EQ(Count("ContadorDatos"), 0);
+}
+
+TEST_F(LookupsWebTest, TheGenericTableReadIsNotOnTheWeb) {
+  std::string description;
+  EXPECT_EQ(ErrorOf(
+                [&] {
+                  Call("Util_LeerDatos", {S("PLANC"), S("CUENTA"), S("4300")});
+                },
+                &description),
+            kWebRefusal);
+  EXPECT_EQ(description, "Esta opción no está disponible con enlace a svc.example.test");
+  EXPECT_TRUE(Requests().empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "query/statements.h"
 
 #include <memory>
+#include <string>
 
 #include "automation/collection.h"
 #include "automation/convert.h"
@@ -14,11 +15,14 @@
 #include "data/slot.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
+#include "query/web_rows.h"
 #include "server/company_header.h"
 #include "server/dates.h"
 #include "server/enlace.h"
+#include "server/web_requests.h"
 #include "util/amounts.h"
 #include "util/like.h"
+#include "web/web_link.h"
 
 namespace qrole::query {
 
@@ -200,6 +204,36 @@ void EstadoCuentaTexto(server::Enlace& e, const std::string& key, const std::str
   }
 }
 
+// The web service's search of a statement: the account and the dates as the
+// client gave them.
+std::string WebFilter(const std::string& cuenta, const std::string& desde,
+                      const std::string& hasta) {
+  std::string filter = "CUENTA=" + cuenta;
+  if (!desde.empty()) filter += " AND FECHA=>" + desde;
+  if (!hasta.empty()) filter += " AND FECHA<=" + hasta;
+  return filter;
+}
+
+// The statement text of the web service's answer: one CR LF-ended line per
+// row that names an account, numbered by its row.
+std::string EstadoCuentaTextoWeb(server::Enlace& e, const std::string& answer) {
+  const WebRows rows(answer);
+  double& balance = e.state().running_balance;
+  std::string out;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    auto col = [&](int field) { return rows.Field(r, field); };
+    if (Trim(col(kCuenta)).empty()) continue;
+    balance = util::Redondear(balance + Val(col(kImporte)));
+    const bool debit = Val(col(kTipo)) == 1;
+    const std::string amount = col(kImporte);
+    out += data::Str(static_cast<int64_t>(r + 1)) + "\t" + col(kCuenta) + "\t" + col(kFecha) +
+           "\t" + col(kAsiento) + "\t" + col(kDescripcion) + "\t" + (debit ? amount : "0") + "\t" +
+           (debit ? "0" : amount) + "\t" + StrNumber(balance) + "\t" + col(kPunteo) + "\t" +
+           col(kDiario) + "\t" + col(kCanal) + "\t" + col(kReferencia) + "\r\n";
+  }
+  return out;
+}
+
 }  // namespace
 
 void AnadirLineaExtracto(server::Enlace& e, int file, int32_t record) {
@@ -237,8 +271,12 @@ void AnadirLineaExtracto(server::Enlace& e, int file, int32_t record) {
 bool LeerExtracto(server::Enlace& e, const std::string& cuenta, const std::string& desde,
                   const std::string& hasta, int archivo) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("LeerExtracto (web)");
   const LineFile f = FileOf(archivo);
+  if (e.state().web_mode) {
+    // A new statement starts its balance at 0, on the web as on files.
+    e.state().running_balance = 0;
+    return server::BuscarWeb(e, WebFilter(cuenta, desde, hasta), std::to_string(archivo));
+  }
 
   KeyedFiles files(e);
   e.state().running_balance = 0;
@@ -259,7 +297,11 @@ bool LeerExtracto(server::Enlace& e, const std::string& cuenta, const std::strin
 std::string LeerExtractoEx(server::Enlace& e, const std::string& cuenta, const std::string& desde,
                            const std::string& hasta) {
   e.ComprobarEmpresaAbierta();
-  if (e.state().web_mode) RaiseNotImplemented("LeerExtractoEx (web)");
+  if (e.state().web_mode) {
+    e.state().running_balance = 0;
+    return EstadoCuentaTextoWeb(
+        e, web::BuscarWebTexto(e.web_session(), WebFilter(cuenta, desde, hasta), "EXTRA"));
+  }
   const LineFile f = FileOf(kExtractoDiario);
 
   KeyedFiles files(e);

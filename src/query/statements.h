@@ -1,7 +1,8 @@
 // Account statements: the journal lines (or analytic lines) of one account,
 // or of every account matching a pattern, between two dates, with debit,
 // credit and running balance. Read in key order through the account-and-date
-// index of the line file, as the record slots of the open company hold it.
+// index of the line file, as the record slots of the open company hold it;
+// in web mode, one search of the web service.
 #ifndef QROLE_QUERY_STATEMENTS_H_
 #define QROLE_QUERY_STATEMENTS_H_
 

@@ -14,6 +14,7 @@
 #include "platform/fake_clock.h"
 #include "platform/scoped_temp_dir.h"
 #include "qrole/error.h"
+#include "query/web_query_test_util.h"
 #include "server/enlace.h"
 #include "server/test_env.h"
 
@@ -277,6 +278,50 @@ TEST_F(StatementTest, DatesOutsideTheYearAndClosedCompaniesAreRefused) {
             ObjectError(50006));
   Call("CerrarEmpresa");
   EXPECT_EQ(ErrorNumber([&] { Leer("4300001"); }), ObjectError(50006));
+}
+
+// On the web a statement is one search of the service.
+class StatementWebTest : public WebQueryTest {
+ protected:
+  static constexpr const char* kHeader = "1\t2\t3\t4\t5\t6\t7\t8\t14\t22\n";
+};
+
+TEST_F(StatementWebTest, LeerExtractoLoadsTheAnswerWithAFreshBalance) {
+  const std::string rows = std::string(kHeader) +
+                           "01/01/24\t4300\t1\tFactura\t1\t100\t0\t1\t001\tF-1\n"
+                           "02/01/24\t4300\t2\tCobro\t2\t-40.5\t0\t1\t001\t\n";
+  Answer(rows);
+  EXPECT_TRUE(ToBool(Call("LeerExtracto", {S("4300"), S("01/01/24"), S("31/01/24")})));
+  EXPECT_EQ(Requests().back(),
+            Search("CUENTA=4300 AND FECHA=&#62;01/01/24 AND FECHA&#60;=31/01/24", "2"));
+  ASSERT_EQ(Count("ContadorExtracto"), 2);
+  EXPECT_EQ(Text("Extracto", 1, "Referencia"), "F-1");
+  EXPECT_EQ(ToDouble(Item("Extracto", 2, "Haber")), 40.5);
+  EXPECT_EQ(ToDouble(Item("Extracto", 2, "Saldo")), 59.5);
+
+  // The next statement starts again from 0; the analytic one names file 10.
+  Answer(rows);
+  EXPECT_TRUE(ToBool(Call("LeerExtracto", {S("4300"), S(""), S(""), Variant::FromLong(10)})));
+  EXPECT_EQ(Requests().back(), Search("CUENTA=4300", "10"));
+  EXPECT_EQ(ToDouble(Item("Extracto", 1, "Saldo")), 100);
+
+  Answer(kHeader);
+  EXPECT_FALSE(ToBool(Call("LeerExtracto", {S("4301")})));
+  EXPECT_EQ(Count("ContadorExtracto"), 0);
+}
+
+TEST_F(StatementWebTest, LeerExtractoExWritesOneLinePerRowWithAnAccount) {
+  Answer(std::string(kHeader) +
+         "01/01/24\t4300\t1\tFactura\t1\t100\t0\t1\t001\tF-1\n"
+         "\t \t\t\t\t999\n"
+         "02/01/24\t4300\t2\tCobro\t2\t-40.5\t1\tA\t002\t\n");
+  EXPECT_EQ(ToStr(Call("LeerExtractoEx", {S("4300"), S(""), S("31/01/24")})),
+            " 1\t4300\t01/01/24\t1\tFactura\t100\t0\t 100\t0\t1\t001\tF-1\r\n"
+            " 3\t4300\t02/01/24\t2\tCobro\t0\t-40.5\t 59.5\t1\tA\t002\t\r\n");
+  EXPECT_EQ(Requests().back(), Search("CUENTA=4300 AND FECHA&#60;=31/01/24", "EXTRA"));
+
+  Answer("ERROR: cuenta bloqueada");
+  EXPECT_EQ(ErrorOf([&] { Call("LeerExtractoEx", {S("4300")}); }), kWebRefusal);
 }
 
 }  // namespace

@@ -13,6 +13,9 @@
 #include "qrole/error.h"
 #include "server/company_catalogue.h"
 #include "server/company_header.h"
+#include "server/enlace.h"
+#include "server/web_requests.h"
+#include "web/web_link.h"
 
 namespace qrole::server {
 
@@ -171,6 +174,12 @@ std::string CreateCompanyFileSet(const std::string& name_in, const std::string& 
   std::string answer = CheckDataVersion(path);
   if (answer != "OK") throw AutomationError(59999, kServerSource, answer);
   return path;
+}
+
+std::string CrearEmpresaEnWeb(Enlace& e, const std::string& name, const std::string& options) {
+  std::string answer = web::PeticionWeb(e.web_session(), "CREAREMPRESA", name, options, "");
+  if (web::IsErrorAnswer(answer)) RaiseNotOnWeb(e);
+  return answer;
 }
 
 }  // namespace qrole::server

@@ -8,6 +8,8 @@
 
 namespace qrole::server {
 
+class Enlace;
+
 struct CreationArgs {
   std::string year = "Actual: Formato= 12";
   std::string levels = "12345";
@@ -27,6 +29,12 @@ std::string CreationOptions(const CreationArgs& args);
 // (source "QROLE") when no company number is free, and the file errors of
 // the creation.
 std::string CreateCompanyFileSet(const std::string& name, const std::string& options);
+
+// CrearEmpresa in web mode: asks the service to create the company `name`
+// ("CREAREMPRESA" with the name and the options text) and returns its
+// answer. Raises 0x8004C35D "Esta opción no está disponible con enlace a " +
+// the service's host when the answer begins with "ERROR".
+std::string CrearEmpresaEnWeb(Enlace& e, const std::string& name, const std::string& options);
 
 // The one-byte header position that keeps the chart family code.
 inline constexpr size_t kChartFamilyByte = 172;  // 1-based

@@ -20,10 +20,6 @@ namespace {
 
 using typelib::Kind;
 
-void RequireLocal(const Enlace& e, const char* member) {
-  if (e.state().web_mode) RaiseNotImplemented(std::string(member) + " (web)");
-}
-
 }  // namespace
 
 void RegisterCompanyMembers(MemberTable& t) {
@@ -53,7 +49,6 @@ void RegisterCompanyMembers(MemberTable& t) {
     return Variant();
   });
   t.Add("CrearEmpresa", Kind::kMethod, [](Enlace& e, Args& a) {
-    RequireLocal(e, "CrearEmpresa");
     CreationArgs args;
     args.year = a.Str(1);
     args.levels = a.Str(2);
@@ -62,6 +57,8 @@ void RegisterCompanyMembers(MemberTable& t) {
     args.opening_month = a.Str(5);
     args.chart = a.Lng(6);
     args.vat_kind = a.Lng(7);
+    if (e.state().web_mode)
+      return Variant::FromString(CrearEmpresaEnWeb(e, a.Str(0), CreationOptions(args)));
     std::string path = CreateCompanyFileSet(a.Str(0), CreationOptions(args));
     LoadEmpresas(e);
     return Variant::FromString(path);

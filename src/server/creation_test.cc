@@ -13,6 +13,8 @@
 #include "server/company_header.h"
 #include "server/enlace.h"
 #include "server/test_env.h"
+#include "web/scripted_client_test_util.h"
+#include "web/web_session.h"
 
 namespace qrole::server {
 namespace {
@@ -204,6 +206,41 @@ TEST_F(CreationTest, SharedFileFallsBackToTheDefaultFolder) {
   // A file of the open company comes from the company directory.
   EXPECT_EQ(data::ResolveSharedFile("Con_Dir", "VdfOl07.qrf", "/empresa/", "07"),
             "/empresa/VdfOl07.qrf");
+}
+
+TEST_F(CreationTest, OnTheWebTheServiceCreatesTheCompany) {
+  auto log = std::make_shared<web::testing::ClientLog>();
+  std::string answer = "OK: creada";
+  e_->web_session().client = std::make_unique<web::testing::ScriptedClient>(
+      log, [&](const std::string& method, std::vector<web::WebArg>& args) -> std::string {
+        if (method == "ID") return "W1\tx\t00\t07\t\tE1";
+        if (args[1].value.find("<CREAREMPRESA>") != std::string::npos) return answer;
+        return "<Empresas/>";
+      });
+  Invoke(*e_, "Login", Kind::kMethod,
+         {Variant::FromString("ana"), Variant::FromString("x"),
+          Variant::FromString("https://svc.example.test/valdrix")});
+  log->calls.clear();
+  auto create = [&] {
+    return Create({Variant::FromString("Nueva & Cía"), Variant::FromString("2024"),
+                   Variant::FromString("12340"), Variant::FromString("0010"),
+                   Variant::FromString("1"), Variant::FromString("07"), Variant::FromLong(2),
+                   Variant::FromLong(1)});
+  };
+  EXPECT_EQ(create(), "OK: creada");
+  EXPECT_EQ(log->Documents(),
+            std::vector<std::string>{
+                "<?xml version=\"1.0\" standalone=\"yes\" ?>\r\n<CREAREMPRESA>Nueva &#38; "
+                "C&#237;a<ID>W1</ID><VALOR>/A:24 /N:12340 /X:0010 /M:1 /P:07 /Z:2 "
+                "/I:1</VALOR>\r\n</CREAREMPRESA>"});
+  // Nothing local is created.
+  EXPECT_FALSE(platform::CurrentEnv()->Files().Exists(data_dir_ + "Nueva & Cía.QRT"));
+
+  answer = "ERROR: sin permiso";
+  AutomationError err = ErrorOf(create);
+  EXPECT_EQ(err.number(), static_cast<int32_t>(0x8004C35D));
+  EXPECT_EQ(err.source(), "Valdrix OLE Server");
+  EXPECT_EQ(err.description(), "Esta opción no está disponible con enlace a svc.example.test");
 }
 
 }  // namespace

@@ -29,4 +29,8 @@ std::optional<std::vector<std::string>> ChildTexts(const std::string&, const std
   RaiseNotImplemented("web link on Windows");
 }
 
+std::optional<XmlElement> RootElement(const std::string&) {
+  RaiseNotImplemented("web link on Windows");
+}
+
 }  // namespace qrole::web

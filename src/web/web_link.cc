@@ -168,6 +168,10 @@ std::string PeticionWebCampos(WebSession& s, const std::string& tag,
   return answer;
 }
 
+std::string EnviarDocumentoWeb(WebSession& s, const std::string& document) {
+  return CallService(s, document);
+}
+
 std::string BuscarWebTexto(WebSession& s, const std::string& filter, const std::string& file) {
   return PeticionWebCampos(s, "BUSCAR", {"FILTER:" + filter, "ARCHIVO=" + file});
 }

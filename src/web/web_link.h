@@ -67,6 +67,11 @@ std::string PeticionWeb(WebSession& s, const std::string& tag, const std::string
 std::string PeticionWebCampos(WebSession& s, const std::string& tag,
                               const std::vector<std::string>& items);
 
+// Sends `document` as it stands to "VDWebService" and returns the answer;
+// the session's state text takes what the service writes back. Errors of the
+// client pass through.
+std::string EnviarDocumentoWeb(WebSession& s, const std::string& document);
+
 // The remote table requests; each answers the service's text.
 std::string BuscarWebTexto(WebSession& s, const std::string& filter, const std::string& file);
 std::string ActualizarWeb(WebSession& s, const std::string& fields, const std::string& file);

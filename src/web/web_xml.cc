@@ -15,7 +15,24 @@ std::string TrimSpace(const std::string& s) {
   return s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
+XmlElement ElementOf(const pugi::xml_node& node) {
+  XmlElement out;
+  out.name = node.name();
+  for (pugi::xml_attribute a : node.attributes()) out.attributes.emplace_back(a.name(), a.value());
+  for (pugi::xml_node child : node.children())
+    if (child.type() == pugi::node_element) out.children.push_back(ElementOf(child));
+  return out;
+}
+
 }  // namespace
+
+std::optional<XmlElement> RootElement(const std::string& xml) {
+  pugi::xml_document doc;
+  if (!doc.load_buffer(xml.data(), xml.size())) return std::nullopt;
+  pugi::xml_node root = doc.document_element();
+  if (!root) return std::nullopt;
+  return ElementOf(root);
+}
 
 std::optional<std::vector<std::string>> ChildTexts(const std::string& xml,
                                                    const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qrole::web {
@@ -14,6 +15,25 @@ namespace qrole::web {
 // of all its descendants, blanks and line ends around it removed). nullopt
 // when `xml` is not XML or nothing is selected.
 std::optional<std::vector<std::string>> ChildTexts(const std::string& xml, const std::string& path);
+
+// An element of an XML answer: its name, its attributes and its child
+// elements, in document order.
+struct XmlElement {
+  std::string name;
+  std::vector<std::pair<std::string, std::string>> attributes;
+  std::vector<XmlElement> children;
+
+  // The value of the attribute `attribute`; empty when there is none.
+  std::string Attribute(const std::string& attribute) const {
+    for (const auto& [n, v] : attributes)
+      if (n == attribute) return v;
+    return "";
+  }
+};
+
+// The root element of the XML text `xml`, with every element below it;
+// nullopt when `xml` is not XML.
+std::optional<XmlElement> RootElement(const std::string& xml);
 
 }  // namespace qrole::web
 
