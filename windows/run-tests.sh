@@ -88,7 +88,11 @@ fi
 for exe in "$build"/bin/*_test.exe; do
   [ -e "$exe" ] || continue
   name=$(basename "$exe" .exe)
-  if run "$work/$name.log" "$exe" --gtest_brief=1; then
+  # The Windows build has no web link (it answers "not implemented"): the
+  # core's tests of web mode run on Linux only.
+  filter=()
+  [ "$name" = web_test ] || filter=(--gtest_filter='-*Web*Test.*:*.*OnTheWeb*')
+  if run "$work/$name.log" "$exe" --gtest_brief=1 "${filter[@]}"; then
     n=$(grep -o '\[  PASSED  \] [0-9]*' "$work/$name.log" | grep -o '[0-9]*$' || echo 0)
     pass "${n:-0}"
     echo "windows: $name: ${n:-0} passed"

@@ -119,7 +119,7 @@ TEST_F(DispatchTest, ErrorsCarryNumberSourceAndDescription) {
             DISP_E_EXCEPTION);
   EXPECT_EQ(static_cast<uint32_t>(error.scode), 0x80004001u);
   EXPECT_EQ(FromBstr(error.bstrSource), "Valdrix OLE Server");
-  EXPECT_EQ(FromBstr(error.bstrDescription), "Not implemented: Login");
+  EXPECT_EQ(FromBstr(error.bstrDescription), "Not implemented: web link on Windows");
   ::SysFreeString(error.bstrSource);
   ::SysFreeString(error.bstrDescription);
   // An identifier the object does not have.

@@ -185,8 +185,8 @@ Sub LateBindingErrors()
   CheckError "the web link, which the Windows build lacks", kNotImplemented, kServer, _
              "Not implemented: web link on Windows"
   e.AñadirIvaCriterioCaja "4300001", "F-1", 10, 0, "Efectivo"
-  CheckError "an accented member not built yet", kNotImplemented, kServer, _
-             "Not implemented: AñadirIvaCriterioCaja"
+  CheckError "an accented member's own refusal", kNoCompany, kServer, _
+             "Empresa No Abierta ... Abrir Empresa y reintentar"
   ' The object still serves after its errors.
   CheckEq "Version after the errors", e.Version(), "7.5.1"
 End Sub
