@@ -80,7 +80,9 @@ IndexEnv::~IndexEnv() {
   if (read_txn_ != nullptr) mdb_txn_abort(read_txn_);
   mdb_env_sync(env_, 1);
   mdb_env_close(env_);
-  auto it = Registry().find(platform::FileIdentity(path_));
+  // The key kept from the registration: the environment of the process may
+  // already be going away when the last user lets go.
+  auto it = Registry().find(registry_key_);
   if (it != Registry().end() && it->second.expired()) Registry().erase(it);
 }
 
@@ -166,7 +168,8 @@ int16_t IndexEnv::Open(const std::string& path, std::shared_ptr<IndexEnv>* out) 
   }
   const int16_t status = env->Attach();
   if (status != engine_status::kOk) return status;
-  Registry()[platform::FileIdentity(path)] = env;
+  env->registry_key_ = platform::FileIdentity(path);
+  Registry()[env->registry_key_] = env;
   *out = std::move(env);
   return engine_status::kOk;
 }
@@ -234,7 +237,8 @@ int16_t IndexEnv::Create(const std::string& path, int index_count, int longest_k
     if (c != nullptr) mdb_cursor_close(c);
     c = nullptr;
   }
-  Registry()[platform::FileIdentity(path)] = env;
+  env->registry_key_ = platform::FileIdentity(path);
+  Registry()[env->registry_key_] = env;
   *out = std::move(env);
   return engine_status::kOk;
 }

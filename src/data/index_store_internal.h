@@ -159,6 +159,7 @@ class IndexEnv {
   int BeginWrite(MDB_txn** txn);
 
   std::string path_;
+  std::string registry_key_;  // the file identity it is registered under
   MDB_env* env_ = nullptr;
   MDB_dbi meta_ = 0;
   std::array<MDB_dbi, kMaxIndexes + 1> dbis_{};

@@ -11,6 +11,7 @@
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
+#include "posting/other_fields.h"
 #include "posting/posting_context.h"
 #include "posting/posting_retry.h"
 #include "posting/secondary_records.h"
@@ -71,25 +72,6 @@ std::vector<std::shared_ptr<RecordObject>> Lines(server::Enlace& e, Col c) {
     if (auto r = std::dynamic_pointer_cast<RecordObject>(v.object())) out.push_back(r);
   }
   return out;
-}
-
-// Sets the fields `OtrosCampos` names: "pos=value|NAME=value|...". A piece
-// without "=" is refused.
-void SetOtherFields(data::TableComponent& t, const std::string& otros) {
-  size_t start = 0;
-  while (start <= otros.size()) {
-    size_t bar = otros.find('|', start);
-    if (bar == std::string::npos) bar = otros.size();
-    const std::string piece = otros.substr(start, bar - start);
-    start = bar + 1;
-    if (Trim(piece).empty()) continue;
-    const size_t eq = piece.find('=');
-    if (eq == std::string::npos) RaiseRuntimeError(runtime_error::kInvalidCall);
-    const size_t eq2 = piece.find('=', eq + 1);
-    const std::string value =
-        Trim(piece.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
-    t.SetFieldByPositionOrName(Trim(piece.substr(0, eq)), Variant::FromString(value));
-  }
 }
 
 // The chart record of `account` made current; false when there is none.

@@ -15,6 +15,7 @@
 #include "data/table_component.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
+#include "posting/other_fields.h"
 #include "posting/vat_types.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
@@ -64,25 +65,6 @@ std::string ShortDate(const platform::LocalDateTime& t) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%02d/%02d/%02d", t.day, t.month, t.year % 100);
   return buf;
-}
-
-// Sets the fields `otros` names: "position=value|NAME=value|...". Blank
-// pieces are skipped; a piece without "=" is refused (5).
-void SetOtherFields(data::TableComponent& t, const std::string& otros) {
-  size_t start = 0;
-  while (start <= otros.size()) {
-    size_t bar = otros.find('|', start);
-    if (bar == std::string::npos) bar = otros.size();
-    const std::string piece = otros.substr(start, bar - start);
-    start = bar + 1;
-    if (Trim(piece).empty()) continue;
-    const size_t eq = piece.find('=');
-    if (eq == std::string::npos) RaiseRuntimeError(runtime_error::kInvalidCall);
-    const size_t eq2 = piece.find('=', eq + 1);
-    const std::string value =
-        Trim(piece.substr(eq + 1, eq2 == std::string::npos ? std::string::npos : eq2 - eq - 1));
-    t.SetFieldByPositionOrName(Trim(piece.substr(0, eq)), Variant::FromString(value));
-  }
 }
 
 // A failure of the file system as the runtime's file error.

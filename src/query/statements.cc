@@ -15,6 +15,7 @@
 #include "data/slot.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
+#include "query/keyed_files_internal.h"
 #include "query/web_rows.h"
 #include "server/company_header.h"
 #include "server/dates.h"
@@ -78,26 +79,7 @@ LineFile FileOf(int archivo) {
   }
 }
 
-// The company's record slots, open for keyed access for as long as this
-// lives; every file is closed again whatever happens (the company stays open).
-class KeyedFiles {
- public:
-  explicit KeyedFiles(server::Enlace& e) : e_(e) {
-    const server::EnlaceState& s = e.state();
-    const server::HeaderField base = server::CampoCabecera("ARCHIVOMONEDABASE");
-    const int currency_base =
-        static_cast<unsigned char>(s.company_header[static_cast<size_t>(base.position - 1)]);
-    data::SetCompany(s.company_directory, s.company_number);
-    // A table that does not open has said so; its reads find nothing.
-    data::OpenCompanyTables(s.company_directory, s.company_number, currency_base).IgnoreError();
-  }
-  ~KeyedFiles() { e_.CerrarArchivos(false); }
-  KeyedFiles(const KeyedFiles&) = delete;
-  KeyedFiles& operator=(const KeyedFiles&) = delete;
-
- private:
-  server::Enlace& e_;
-};
+using internal::KeyedFiles;
 
 [[noreturn]] void RaiseReadFailure(const platform::Status& status) {
   throw AutomationError(runtime_error::kFileAccess, kRuntimeSource,
