@@ -250,13 +250,7 @@ bool AnularCuenta(server::Enlace& e, const std::string& cuenta) {
     ~CloseFiles() { e.CerrarArchivos(false); }
   } close_files{e};
 
-  const server::EnlaceState& s = e.state();
-  const server::HeaderField base = server::CampoCabecera("ARCHIVOMONEDABASE");
-  const int currency_base =
-      static_cast<unsigned char>(s.company_header[static_cast<size_t>(base.position - 1)]);
-  // A table that does not open has said so; its seek finds nothing.
-  data::OpenCompanyTables(s.company_directory, s.company_number, currency_base).IgnoreError();
-  data::SetCompany(s.company_directory, s.company_number);
+  e.OpenCompanyFiles();
 
   if (IsBlank(cuenta)) return false;
   const std::string key = platform::Utf8ToCp1252(cuenta);

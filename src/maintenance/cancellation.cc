@@ -95,14 +95,7 @@ void CheckFile(const platform::Status& status, const std::string& table) {
   if (!status.ok()) RaiseFileFailure(table, status.ToString());
 }
 
-void OpenCompanySet(server::Enlace& e) {
-  const server::EnlaceState& s = e.state();
-  const server::HeaderField base = server::CampoCabecera("ARCHIVOMONEDABASE");
-  const int currency_base =
-      static_cast<unsigned char>(s.company_header[static_cast<size_t>(base.position - 1)]);
-  data::SetCompany(s.company_directory, s.company_number);
-  data::OpenCompanyTables(s.company_directory, s.company_number, currency_base).IgnoreError();
-}
+void OpenCompanySet(server::Enlace& e) { e.OpenCompanyFiles(); }
 
 std::string KeyOf(int slot, int index, const std::vector<std::pair<int, std::string>>& fields) {
   data::Slot& s = data::GetSlot(slot);

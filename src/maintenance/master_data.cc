@@ -192,13 +192,7 @@ bool CrearDatos(server::Enlace& e, const DatosCuenta& d) {
     ~CloseFiles() { e.CerrarArchivos(false); }
   } close_files{e};
 
-  const server::EnlaceState& s = e.state();
-  const server::HeaderField base = server::CampoCabecera("ARCHIVOMONEDABASE");
-  const int currency_base =
-      static_cast<unsigned char>(s.company_header[static_cast<size_t>(base.position - 1)]);
-  // A table that does not open has said so; its search below fails.
-  data::OpenCompanyTables(s.company_directory, s.company_number, currency_base).IgnoreError();
-  data::SetCompany(s.company_directory, s.company_number);
+  e.OpenCompanyFiles();
 
   data::Slot& slot = data::GetSlot(kDatosSlot);
   slot.SetText(kCuenta, d.cuenta);

@@ -32,10 +32,8 @@ std::string RanuraMoneda(server::Enlace& e) {
   }
   // A currency the company has not used yet takes the first free record.
   const server::EnlaceState& s = e.state();
-  const int base = static_cast<unsigned char>(s.company_header[static_cast<size_t>(
-      server::CampoCabecera("ARCHIVOMONEDABASE").position - 1)]);
-  const std::string path = data::ResolveSharedFile("Con_Dir", data::CurrencyFileName(base),
-                                                   s.company_directory, s.company_number);
+  const std::string path = data::ResolveSharedFile(
+      "Con_Dir", data::CurrencyFileName(e.CurrencyBase()), s.company_directory, s.company_number);
   auto file = platform::CurrentEnv()->Files().Open(path, platform::OpenMode::ReadWrite);
   if (!file.ok()) return "";
   for (int i = 0; i < data::kCurrencySlots; ++i) {

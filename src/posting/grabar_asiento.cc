@@ -77,11 +77,7 @@ int16_t GrabarAsiento(server::Enlace& e) {
   // Lines without a date would be lost to every date-ordered read.
   if (s.accounting_date.size() != 6)
     throw AutomationError(5000, "GrabarAsiento", "La fecha está vacía");
-  const int currency_base = static_cast<unsigned char>(s.company_header[static_cast<size_t>(
-      server::CampoCabecera("ARCHIVOMONEDABASE").position - 1)]);
-  retry.Run([&] {
-    data::OpenCompanyTables(s.company_directory, s.company_number, currency_base).IgnoreError();
-  });
+  retry.Run([&] { e.OpenCompanyFiles(); });
   const std::string slot = retry.Run([&] { return RanuraMoneda(e); });
 
   if (!HasLinkMarker(e) && !s.entry_number_fixed) {

@@ -223,15 +223,7 @@ void LeerPosicionWeb(server::Enlace& e, const std::string& date, const std::stri
 // again (the company stays open) however the read ends.
 class KeyedFiles {
  public:
-  explicit KeyedFiles(server::Enlace& e) : e_(e) {
-    const server::EnlaceState& s = e.state();
-    const server::HeaderField base = server::CampoCabecera("ARCHIVOMONEDABASE");
-    const int currency_base =
-        static_cast<unsigned char>(s.company_header[static_cast<size_t>(base.position - 1)]);
-    // A table that does not open has said so; its moves find nothing.
-    data::OpenCompanyTables(s.company_directory, s.company_number, currency_base).IgnoreError();
-    data::SetCompany(s.company_directory, s.company_number);
-  }
+  explicit KeyedFiles(server::Enlace& e) : e_(e) { e.OpenCompanyFiles(); }
   ~KeyedFiles() { e_.CerrarArchivos(false); }
   KeyedFiles(const KeyedFiles&) = delete;
   KeyedFiles& operator=(const KeyedFiles&) = delete;

@@ -20,15 +20,7 @@ namespace qrole::query::internal {
 // (the company stays open) however the read ends.
 class KeyedFiles {
  public:
-  explicit KeyedFiles(server::Enlace& e) : e_(e) {
-    const server::EnlaceState& s = e.state();
-    const server::HeaderField base = server::CampoCabecera("ARCHIVOMONEDABASE");
-    const int currency_base =
-        static_cast<unsigned char>(s.company_header[static_cast<size_t>(base.position - 1)]);
-    data::SetCompany(s.company_directory, s.company_number);
-    // A table that does not open has said so; reading it then fails.
-    data::OpenCompanyTables(s.company_directory, s.company_number, currency_base).IgnoreError();
-  }
+  explicit KeyedFiles(server::Enlace& e) : e_(e) { e.OpenCompanyFiles(); }
   ~KeyedFiles() { e_.CerrarArchivos(false); }
   KeyedFiles(const KeyedFiles&) = delete;
   KeyedFiles& operator=(const KeyedFiles&) = delete;

@@ -11,10 +11,7 @@ namespace qrole::server {
 const data::CurrencyTable& CurrencySlots(Enlace& e) {
   data::CurrencyTable& table = data::Currencies();
   if (!table.loaded && e.company_open() && !e.state().web_mode) {
-    HeaderField base = CampoCabecera("ARCHIVOMONEDABASE");
-    int value = static_cast<unsigned char>(
-        e.state().company_header[static_cast<size_t>(base.position - 1)]);
-    data::LoadCurrencyTable(value, e.state().company_directory, e.state().company_number)
+    data::LoadCurrencyTable(e.CurrencyBase(), e.state().company_directory, e.state().company_number)
         .IgnoreError();
   }
   return table;

@@ -1,8 +1,11 @@
 #include "server/enlace.h"
 
+#include "data/company_tables.h"
+#include "data/globals.h"
 #include "data/record_file.h"
 #include "qrole/error.h"
 #include "server/company_catalogue.h"
+#include "server/company_header.h"
 #include "server/member_table.h"
 #include "server/startup.h"
 #include "web/web_session.h"
@@ -45,6 +48,17 @@ web::WebSession& Enlace::web_session() {
 
 void Enlace::ComprobarEmpresaAbierta() const {
   if (!company_open()) RaiseEmpresaNoAbierta();
+}
+
+void Enlace::OpenCompanyFiles() {
+  data::SetCompany(state_.company_directory, state_.company_number);
+  data::OpenCompanyTables(state_.company_directory, state_.company_number, CurrencyBase())
+      .IgnoreError();
+}
+
+int Enlace::CurrencyBase() const {
+  const HeaderField base = CampoCabecera("ARCHIVOMONEDABASE");
+  return static_cast<unsigned char>(state_.company_header[static_cast<size_t>(base.position - 1)]);
 }
 
 void Enlace::CerrarArchivos(bool forget) {

@@ -90,6 +90,13 @@ class Enlace : public Object {
   void ComprobarEmpresaAbierta() const;
   bool company_open() const { return !state_.company_number.empty(); }
 
+  // Opens the company's catalogue tables in the record slots (with its
+  // currency table) and makes it the record code's current company. A table
+  // that does not open has said so; its reads then find nothing.
+  void OpenCompanyFiles();
+  // The company's "ARCHIVOMONEDABASE": which currency table it uses.
+  int CurrencyBase() const;
+
   // Closes every open file and the keyed engine (local mode); with `forget`
   // also empties the company number and the pending entry.
   void CerrarArchivos(bool forget);
