@@ -77,14 +77,22 @@ TEST_F(EntrySocketTest, NumbersFromTheCounterAndTheirConflicts) {
   c_.Call(e_, "PutTotal", {"CONTADORASIENTOS", "000041"});
   c_.Let(e_, "Número", "");
   EXPECT_EQ(c_.Get(e_, "Número"), "000042");
-  c_.Call(e_, "GrabarNuevoNumeroAsiento");
+  // A proposal reserves its number: the counter has moved on already, and
+  // another object (or process) is offered the next one.
   EXPECT_EQ(c_.Call(e_, "GetTotal", {"CONTADORASIENTOS"}), "000042");
+  int64_t second = c_.Create("Enlace");
+  c_.Call(second, "AbrirEmpresa", {path_});
+  c_.Let(second, "Número", "");
+  EXPECT_EQ(c_.Get(second, "Número"), "000043");
+  // Storing an older number never takes the counter back.
+  c_.Call(e_, "GrabarNuevoNumeroAsiento");
+  EXPECT_EQ(c_.Call(e_, "GetTotal", {"CONTADORASIENTOS"}), "000043");
   c_.Let(e_, "Number", "");
-  EXPECT_EQ(c_.Get(e_, "Number"), "000043");
+  EXPECT_EQ(c_.Get(e_, "Number"), "000044");
 
   c_.Call(e_, "AñadirApunte", {"4300001", "x", 1, 1, "1"});
-  EXPECT_EQ(c_.Call(e_, "IsNumeroAsiento", {"000043", false}), false);
-  EXPECT_EQ(c_.Call(e_, "IsNumeroAsiento", {"  ", false}), false);  // the current one, 000043
+  EXPECT_EQ(c_.Call(e_, "IsNumeroAsiento", {"000044", false}), false);
+  EXPECT_EQ(c_.Call(e_, "IsNumeroAsiento", {"  ", false}), false);  // the current one, 000044
   // An object that has no number yet checks a blank one, which is never
   // free: the user is told and posting stops.
   int64_t other = c_.Create("Enlace");
@@ -102,7 +110,7 @@ TEST_F(EntrySocketTest, NumbersFromTheCounterAndTheirConflicts) {
   c_.Let(e_, "Número", "A-7");
   EXPECT_EQ(c_.Get(e_, "Número"), "A-7");
   c_.Call(e_, "GrabarNuevoNumeroAsiento");  // a client's own number is not stored
-  EXPECT_EQ(c_.Call(e_, "GetTotal", {"CONTADORASIENTOS"}), "000042");
+  EXPECT_EQ(c_.Call(e_, "GetTotal", {"CONTADORASIENTOS"}), "000044");
 
   int64_t closed = c_.Create("Enlace");
   RemoteError none = ErrorOf([&] { c_.Let(closed, "Número", ""); });

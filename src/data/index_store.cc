@@ -5,6 +5,7 @@
 
 #include "data/engine_status.h"
 #include "data/index_store_internal.h"
+#include "data/transaction_internal.h"
 #include "platform/env.h"
 #include "platform/file_identity.h"
 
@@ -74,6 +75,7 @@ int16_t StatusFromLmdb(int rc) {
 
 IndexEnv::~IndexEnv() {
   if (env_ == nullptr) return;
+  AbortTransaction();
   for (MDB_cursor* c : cursors_) {
     if (c != nullptr) mdb_cursor_close(c);
   }
@@ -194,7 +196,7 @@ int16_t IndexEnv::Create(const std::string& path, int index_count, int longest_k
   }
   std::array<MDB_dbi, kMaxIndexes + 1> dbis{};
   MDB_dbi meta = 0;
-  const int rc = env->Write([&](MDB_txn* txn) {
+  const int rc = env->WriteDirect([&](MDB_txn* txn) {
     int rc = mdb_dbi_open(txn, "meta", MDB_CREATE, &meta);
     MDB_val key, data;
     if (rc == MDB_SUCCESS) {
@@ -268,11 +270,99 @@ int IndexEnv::BeginRead() {
 }
 
 MDB_cursor* IndexEnv::ReadCursor(int k) {
-  MDB_cursor*& c = cursors_[static_cast<size_t>(k)];
-  if (c == nullptr && mdb_cursor_open(read_txn_, dbis_[static_cast<size_t>(k)], &c) != 0) {
+  MDB_txn* txn = tx_txn_ != nullptr ? tx_txn_ : read_txn_;
+  MDB_cursor*& c = (tx_txn_ != nullptr ? tx_cursors_ : cursors_)[static_cast<size_t>(k)];
+  if (c == nullptr && mdb_cursor_open(txn, dbis_[static_cast<size_t>(k)], &c) != 0) {
     c = nullptr;
   }
   return c;
+}
+
+void IndexEnv::CloseTransactionCursors() {
+  for (MDB_cursor*& c : tx_cursors_) {
+    if (c != nullptr) mdb_cursor_close(c);
+    c = nullptr;
+  }
+}
+
+int IndexEnv::JoinTransactionInForce() {
+  if (suspend_join_ || !TransactionInForce()) return MDB_SUCCESS;
+  return JoinTransaction(shared_from_this());
+}
+
+int IndexEnv::BeginTransaction() {
+  // The map cannot grow while the transaction is open: leave room for any
+  // one operation first.
+  const size_t size = map_size();
+  const size_t headroom = std::max<size_t>(size / 8, size_t{8} << 20);
+  if (used_bytes() + headroom > size) {
+    const int rc = Grow(headroom);
+    if (rc != MDB_SUCCESS) return rc;
+  }
+  int rc = mdb_txn_begin(env_, nullptr, 0, &tx_txn_);
+  if (rc == MDB_MAP_RESIZED) {
+    mdb_env_set_mapsize(env_, 0);
+    rc = mdb_txn_begin(env_, nullptr, 0, &tx_txn_);
+  }
+  if (rc != MDB_SUCCESS) tx_txn_ = nullptr;
+  tx_changes_.clear();
+  return rc;
+}
+
+int IndexEnv::CommitTransaction() {
+  if (tx_txn_ == nullptr) return MDB_SUCCESS;
+  CloseTransactionCursors();
+  MDB_txn* txn = tx_txn_;
+  tx_txn_ = nullptr;
+  return mdb_txn_commit(txn);
+}
+
+void IndexEnv::AbortTransaction() {
+  if (tx_txn_ == nullptr) return;
+  CloseTransactionCursors();
+  mdb_txn_abort(tx_txn_);
+  tx_txn_ = nullptr;
+  tx_changes_.clear();
+}
+
+std::vector<IndexChange> IndexEnv::TakeChanges() {
+  std::vector<IndexChange> out;
+  out.swap(tx_changes_);
+  return out;
+}
+
+void IndexEnv::Keep(IndexChange::Kind kind, int db, std::string_view key, std::string_view data,
+                    unsigned flags) {
+  if (child_ == nullptr) return;
+  IndexChange c;
+  c.file = path_;
+  c.kind = kind;
+  c.db = static_cast<uint8_t>(db);
+  c.flags = flags;
+  c.key = key;
+  c.data = data;
+  child_changes_.push_back(std::move(c));
+}
+
+int IndexEnv::Put(MDB_txn* txn, int db, std::string_view key, std::string_view data,
+                  unsigned flags) {
+  MDB_val k = ToVal(key), d = ToVal(data);
+  const int rc = mdb_put(txn, Dbi(db), &k, &d, flags);
+  if (rc == MDB_SUCCESS && txn == child_) Keep(IndexChange::kPut, db, key, data, flags);
+  return rc;
+}
+
+int IndexEnv::Delete(MDB_txn* txn, int db, std::string_view key, std::string_view data) {
+  MDB_val k = ToVal(key), d = ToVal(data);
+  const int rc = mdb_del(txn, Dbi(db), &k, &d);
+  if (rc == MDB_SUCCESS && txn == child_) Keep(IndexChange::kDelete, db, key, data, 0);
+  return rc;
+}
+
+int IndexEnv::Drop(MDB_txn* txn, int db) {
+  const int rc = mdb_drop(txn, Dbi(db), 0);
+  if (rc == MDB_SUCCESS && txn == child_) Keep(IndexChange::kDrop, db, "", "", 0);
+  return rc;
 }
 
 int IndexEnv::BeginWrite(MDB_txn** txn) {
@@ -328,8 +418,7 @@ int IndexEnv::ReadNext(MDB_txn* txn, uint32_t* next) {
 int IndexEnv::WriteNext(MDB_txn* txn, uint32_t next) {
   char buf[4];
   PackRecord(next, buf);
-  MDB_val key = ToVal(kNextKey), data{sizeof buf, buf};
-  return mdb_put(txn, meta_, &key, &data, 0);
+  return Put(txn, 0, kNextKey, std::string_view(buf, sizeof buf), 0);
 }
 
 }  // namespace qrole::data::internal

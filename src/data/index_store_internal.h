@@ -21,6 +21,12 @@
 // LMDB must not open one file twice in one process: envs are shared through
 // a registry keyed by path, and an env closes when its last user lets go.
 // Not thread-safe: the engine is used by one thread at a time.
+//
+// Inside a company transaction (transaction.h) an env that is written joins
+// it: one write transaction stays open until the company transaction ends,
+// every Write runs in a child transaction of it, Read sees what it holds, and
+// every change made through Put, Delete and Drop is kept for the company log.
+// Nothing reaches the file before the company transaction commits.
 
 #ifndef QROLE_DATA_INDEX_STORE_INTERNAL_H_
 #define QROLE_DATA_INDEX_STORE_INTERNAL_H_
@@ -33,7 +39,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "data/company_log.h"
 #include "data/definition_file.h"
 
 namespace qrole::data::internal {
@@ -64,7 +72,7 @@ inline std::string_view FromVal(const MDB_val& v) {
   return std::string_view(static_cast<const char*>(v.mv_data), v.mv_size);
 }
 
-class IndexEnv {
+class IndexEnv : public std::enable_shared_from_this<IndexEnv> {
  public:
   IndexEnv(const IndexEnv&) = delete;
   IndexEnv& operator=(const IndexEnv&) = delete;
@@ -95,6 +103,7 @@ class IndexEnv {
   // or the code of a failed renewal.
   template <class Fn>
   int Read(Fn&& fn) {
+    if (tx_txn_ != nullptr) return fn(tx_txn_);
     int rc = BeginRead();
     if (rc != MDB_SUCCESS) return rc;
     rc = fn(read_txn_);
@@ -111,6 +120,11 @@ class IndexEnv {
   // Returns the LMDB code. An exception from fn aborts the transaction.
   template <class Fn>
   int Write(Fn&& fn) {
+    if (tx_txn_ == nullptr) {
+      const int rc = JoinTransactionInForce();
+      if (rc != MDB_SUCCESS) return rc;
+    }
+    if (tx_txn_ != nullptr) return WriteInTransaction(fn);
     for (int attempt = 0;; ++attempt) {
       MDB_txn* txn = nullptr;
       int rc = BeginWrite(&txn);
@@ -136,6 +150,36 @@ class IndexEnv {
     }
   }
 
+  // Like Write, but never inside a company transaction: for changes of the
+  // whole file (making it empty, rebuilding it), which the log does not
+  // carry. Returns MDB_BAD_TXN when the env is in a transaction.
+  template <class Fn>
+  int WriteDirect(Fn&& fn) {
+    if (tx_txn_ != nullptr) return MDB_BAD_TXN;
+    suspend_join_ = true;
+    const int rc = Write(fn);
+    suspend_join_ = false;
+    return rc;
+  }
+
+  // Changes inside Write: what they do to the file is kept for the company
+  // log when a company transaction is in force. `db` is 0 for the meta
+  // database, k for index k.
+  int Put(MDB_txn* txn, int db, std::string_view key, std::string_view data, unsigned flags);
+  int Delete(MDB_txn* txn, int db, std::string_view key, std::string_view data);
+  int Drop(MDB_txn* txn, int db);
+
+  // --- The company transaction's side (transaction.cc) --------------------
+
+  // Begins the long write transaction (growing the map first, since it
+  // cannot grow while one is open).
+  int BeginTransaction();
+  // Commits or aborts it; the changes kept are handed over by TakeChanges.
+  int CommitTransaction();
+  void AbortTransaction();
+  bool in_transaction() const { return tx_txn_ != nullptr; }
+  std::vector<IndexChange> TakeChanges();
+
   // Grows the map so that at least `needed` more bytes fit (0: one step).
   int Grow(size_t needed);
   // Bytes in use and the map size, as this process sees them.
@@ -155,6 +199,40 @@ class IndexEnv {
   // Opens the databases of an environment of ours; kNotOurs when its meta is
   // missing or foreign.
   int16_t Attach();
+  // Joins the company transaction in force, if any.
+  int JoinTransactionInForce();
+  // Runs fn in a child of the long write transaction.
+  template <class Fn>
+  int WriteInTransaction(Fn& fn) {
+    CloseTransactionCursors();
+    MDB_txn* child = nullptr;
+    int rc = mdb_txn_begin(env_, tx_txn_, 0, &child);
+    if (rc != MDB_SUCCESS) return rc;
+    child_ = child;
+    child_changes_.clear();
+    try {
+      rc = fn(child);
+    } catch (...) {
+      mdb_txn_abort(child);
+      child_ = nullptr;
+      child_changes_.clear();
+      throw;
+    }
+    child_ = nullptr;
+    if (rc == MDB_SUCCESS)
+      rc = mdb_txn_commit(child);
+    else
+      mdb_txn_abort(child);
+    if (rc == MDB_SUCCESS) {
+      for (IndexChange& c : child_changes_) tx_changes_.push_back(std::move(c));
+    }
+    child_changes_.clear();
+    return rc;
+  }
+  void CloseTransactionCursors();
+  MDB_dbi Dbi(int db) const { return db == 0 ? meta_ : dbis_[static_cast<size_t>(db)]; }
+  void Keep(IndexChange::Kind kind, int db, std::string_view key, std::string_view data,
+            unsigned flags);
   int BeginRead();
   int BeginWrite(MDB_txn** txn);
 
@@ -168,6 +246,14 @@ class IndexEnv {
   unsigned page_size_ = 4096;
   MDB_txn* read_txn_ = nullptr;
   std::array<MDB_cursor*, kMaxIndexes + 1> cursors_{};
+  // The company transaction's write transaction, its cursors, the child
+  // running now and the changes kept.
+  MDB_txn* tx_txn_ = nullptr;
+  std::array<MDB_cursor*, kMaxIndexes + 1> tx_cursors_{};
+  MDB_txn* child_ = nullptr;
+  bool suspend_join_ = false;
+  std::vector<IndexChange> child_changes_;
+  std::vector<IndexChange> tx_changes_;
 };
 
 // Maps an LMDB or system error code to an engine status.

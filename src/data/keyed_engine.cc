@@ -260,8 +260,7 @@ void KeyedEngine::Impl::Insert(std::string_view body, int32_t& record, int16_t& 
     internal::PackRecord(n, be);
     for (size_t k = 0; k < keys.size(); ++k) {
       if (keys[k].empty()) continue;
-      MDB_val key = internal::ToVal(keys[k]), data{4, be};
-      rc = mdb_put(txn, env.index_dbi(static_cast<int>(k) + 1), &key, &data, MDB_NODUPDATA);
+      rc = env.Put(txn, static_cast<int>(k) + 1, keys[k], std::string_view(be, 4), MDB_NODUPDATA);
       if (rc == MDB_KEYEXIST) rc = MDB_SUCCESS;
       if (rc != MDB_SUCCESS) return rc;
     }
@@ -316,8 +315,7 @@ void KeyedEngine::Impl::Remove(std::string_view body, int16_t& status) {
     missing = false;
     for (size_t k = 0; k < keys.size(); ++k) {
       if (keys[k].empty()) continue;
-      MDB_val key = internal::ToVal(keys[k]), data{4, be};
-      const int rc = mdb_del(txn, f->env->index_dbi(static_cast<int>(k) + 1), &key, &data);
+      const int rc = f->env->Delete(txn, static_cast<int>(k) + 1, keys[k], std::string_view(be, 4));
       if (rc == MDB_NOTFOUND || rc == MDB_BAD_VALSIZE) {
         missing = true;
       } else if (rc != MDB_SUCCESS) {
@@ -375,20 +373,18 @@ void KeyedEngine::Impl::Replace(std::string_view body, int16_t& status) {
   bool missing = false;
   char be[4];
   internal::PackRecord(static_cast<uint32_t>(record), be);
-  const MDB_dbi dbi = f->env->index_dbi(static_cast<int>(index));
+  const int db = static_cast<int>(index);
+  const std::string_view record_bytes(be, 4);
   const int rc = f->env->Write([&](MDB_txn* txn) {
     missing = false;
-    MDB_val key = internal::ToVal(old_key), data{4, be};
-    int rc = old_key.empty() ? MDB_NOTFOUND : mdb_del(txn, dbi, &key, &data);
+    int rc = old_key.empty() ? MDB_NOTFOUND : f->env->Delete(txn, db, old_key, record_bytes);
     if (rc == MDB_NOTFOUND || rc == MDB_BAD_VALSIZE) {
       missing = !old_key.empty();
     } else if (rc != MDB_SUCCESS) {
       return rc;
     }
     if (new_key.empty()) return MDB_SUCCESS;
-    key = internal::ToVal(new_key);
-    data = MDB_val{4, be};
-    rc = mdb_put(txn, dbi, &key, &data, MDB_NODUPDATA);
+    rc = f->env->Put(txn, db, new_key, record_bytes, MDB_NODUPDATA);
     return rc == MDB_KEYEXIST ? MDB_SUCCESS : rc;
   });
   status = rc != MDB_SUCCESS ? internal::StatusFromLmdb(rc) : missing ? es::kKeyNotFound : es::kOk;
@@ -487,7 +483,7 @@ int16_t KeyedEngine::Rebuild(int file, const EntryProducer& produce) {
   size_t needed = 0;
   int rc = MDB_SUCCESS;
   for (int attempt = 0; attempt < 4; ++attempt) {
-    rc = env.Write([&](MDB_txn* txn) {
+    rc = env.WriteDirect([&](MDB_txn* txn) {
       entries.clear();
       uint32_t next_record = 1;
       if (!produce(&entries, &next_record).ok()) return internal::kHookFailed;

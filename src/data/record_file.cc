@@ -14,6 +14,7 @@
 #include "data/message_table.h"
 #include "data/number_codec.h"
 #include "data/record_file_internal.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 
 namespace qrole::data {
@@ -178,7 +179,7 @@ platform::Status OpenTableFile(int slot, std::string_view table, int index_mode,
   }
   const std::string data_path = CompanyFilePath(company_directory, table, company_number, ".QRD");
   platform::Result<std::unique_ptr<platform::File>> file =
-      files.Open(data_path, platform::OpenMode::ReadWriteCreate);
+      OpenDataFile(data_path, platform::OpenMode::ReadWriteCreate);
   if (!file.ok()) return file.status();
   GetSlot(slot).Open(std::move(*layout), std::string(table), std::move(*file), data_path,
                      CompanyFilePath(company_directory, table, company_number, ".QRC"));

@@ -11,6 +11,7 @@
 #include "data/number_codec.h"
 #include "data/record_file.h"
 #include "data/table_component_internal.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
@@ -58,7 +59,6 @@ std::optional<TableLayout> ReadDefinition(const std::string& table) {
 // Opens the handle on `table` + `number` in `directory` with its layout.
 std::unique_ptr<TableHandle> OpenHandle(std::string table, std::string directory,
                                         std::string number, TableLayout layout) {
-  platform::FileSystem& files = platform::CurrentEnv()->Files();
   auto handle = std::make_unique<TableHandle>();
   handle->table = std::move(table);
   handle->directory = std::move(directory);
@@ -66,7 +66,7 @@ std::unique_ptr<TableHandle> OpenHandle(std::string table, std::string directory
   handle->data_path = CompanyFilePath(handle->directory, handle->table, handle->number, ".QRD");
   handle->index_path = CompanyFilePath(handle->directory, handle->table, handle->number, ".QRC");
   platform::Result<std::unique_ptr<platform::File>> file =
-      files.Open(handle->data_path, platform::OpenMode::ReadWriteCreate);
+      OpenDataFile(handle->data_path, platform::OpenMode::ReadWriteCreate);
   if (!file.ok()) RaiseTableError("Archivo no disponible", handle->data_path);
   for (int i = 1; i <= layout.num_fields(); ++i) {
     const FieldLayout& f = layout.fields[static_cast<size_t>(i)];

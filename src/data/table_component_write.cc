@@ -25,6 +25,7 @@
 #include "data/record_file_internal.h"
 #include "data/record_update.h"
 #include "data/table_component_internal.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
 
@@ -58,7 +59,7 @@ class LentSlot {
  public:
   explicit LentSlot(TableHandle& handle) : number_(FreeSlotOrRaise(handle)) {
     platform::Result<std::unique_ptr<platform::File>> file =
-        platform::CurrentEnv()->Files().Open(handle.data_path, platform::OpenMode::ReadWrite);
+        OpenDataFile(handle.data_path, platform::OpenMode::ReadWrite);
     if (!file.ok()) RaiseTableError("Archivo no disponible", handle.data_path);
     Slot& slot = GetSlot(number_);
     slot.Open(TableLayout(handle.layout()), handle.table, std::move(*file), handle.data_path,

@@ -14,6 +14,7 @@
 #include "data/record_file.h"
 #include "data/record_update.h"
 #include "data/table_component.h"
+#include "data/transaction.h"
 #include "maintenance/cancellation_internal.h"
 #include "maintenance/journal_balances.h"
 #include "platform/text_encoding.h"
@@ -164,6 +165,7 @@ void RemoveAnalyticLines(const std::string& link, Deletions& deletions) {
 }
 
 void RaiseIndexFailure(int16_t status) {
+  data::KeepChangesWhenRaising();  // everything else is done and stays
   RaiseObjectError(50010,
                    "Se produjo un error en el cálculo del IVA/IGIC\nSe ha producido un error de "
                    "indexados No. " +

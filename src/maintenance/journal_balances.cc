@@ -12,6 +12,7 @@
 #include "data/navigation.h"
 #include "data/record_file.h"
 #include "data/record_update.h"
+#include "data/transaction.h"
 #include "maintenance/cancellation_internal.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
@@ -128,7 +129,7 @@ enum class Attempt { kDone, kRetry, kGiveUp };
 // header may have been changed by another program since it was read.
 Attempt TryCompanyTotals(server::Enlace& e, int16_t sign, const JournalLineBalance& line) {
   const std::string& path = e.state().company_path;
-  auto opened = platform::CurrentEnv()->Files().Open(path, platform::OpenMode::ReadWrite);
+  auto opened = data::OpenDataFile(path, platform::OpenMode::ReadWrite);
   if (!opened.ok()) return opened.status().IsNotFound() ? Attempt::kGiveUp : Attempt::kRetry;
   platform::File& f = **opened;
   if (!f.LockRange(0, server::kHeaderSize, true).ok()) return Attempt::kRetry;

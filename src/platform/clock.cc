@@ -1,6 +1,19 @@
 #include "platform/clock.h"
 
+#include <chrono>
+#include <thread>
+
 namespace qrole::platform {
+
+int64_t Clock::SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void Clock::SleepUs(int us) {
+  if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
 namespace {
 
 constexpr int64_t kMsPerDay = 86400000;

@@ -37,6 +37,11 @@ class Clock {
   virtual double SecondsSinceMidnight() = 0;
   // Waits `ms` milliseconds (returns at once when ms <= 0).
   virtual void SleepMs(int ms) = 0;
+  // Milliseconds of a clock that never goes back (not the time of day), for
+  // measuring waits.
+  virtual int64_t SteadyMs();
+  // Waits `us` microseconds, for short pauses between tries of a lock.
+  virtual void SleepUs(int us);
 };
 
 // The system clock in the local time zone. Process-wide, never destroyed,

@@ -52,6 +52,10 @@ class Env {
   virtual std::string UserName() = 0;
   virtual std::string ComputerName() = 0;
   virtual std::string KnownFolderPath(KnownFolder folder) = 0;
+  // Names the current boot of the machine: two calls give the same text until
+  // the machine restarts. Logs compare it to tell a crash of a process (the
+  // operating system still holds every write) from a power cut.
+  virtual std::string BootId() = 0;
 
   // The directory of the server's per-user state (settings, profile).
   virtual std::string QroleHome() = 0;
@@ -75,6 +79,7 @@ class EnvWrapper : public Env {
   std::string KnownFolderPath(KnownFolder folder) override {
     return target_->KnownFolderPath(folder);
   }
+  std::string BootId() override { return target_->BootId(); }
   std::string QroleHome() override { return target_->QroleHome(); }
 
  private:

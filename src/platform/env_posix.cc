@@ -22,6 +22,7 @@ class PosixEnv final : public Env {
   Clock& GetClock() override { return *NativeClock(); }
   std::string UserName() override { return platform::UserName(); }
   std::string ComputerName() override { return platform::ComputerName(); }
+  std::string BootId() override { return platform::BootId(); }
   std::string KnownFolderPath(KnownFolder folder) override {
     return platform::KnownFolderPath(folder);
   }

@@ -23,6 +23,7 @@ class WindowsEnv final : public Env {
   Clock& GetClock() override { return *NativeClock(); }
   std::string UserName() override { return platform::UserName(); }
   std::string ComputerName() override { return platform::ComputerName(); }
+  std::string BootId() override { return platform::BootId(); }
   std::string KnownFolderPath(KnownFolder folder) override {
     return platform::KnownFolderPath(folder);
   }

@@ -43,6 +43,9 @@ std::string UserName();
 // when it has none. Never empty.
 std::string ComputerName();
 
+// Names the current boot of the machine (see Env::BootId); never empty.
+std::string BootId();
+
 // Directory of a known folder (see the table above). The directory need not
 // exist.
 std::string KnownFolderPath(KnownFolder folder);

@@ -2,8 +2,10 @@
 // and the host name.
 
 #include <pwd.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -78,6 +80,22 @@ std::string ComputerName() {
   std::string name = buffer;
   name = name.substr(0, name.find('.'));
   return name.empty() ? "localhost" : name;
+}
+
+std::string BootId() {
+  // The kernel's random boot identifier; without /proc, the boot time.
+  if (FILE* f = std::fopen("/proc/sys/kernel/random/boot_id", "r")) {
+    char buffer[64] = {};
+    const size_t n = std::fread(buffer, 1, sizeof(buffer) - 1, f);
+    std::fclose(f);
+    std::string id(buffer, n);
+    while (!id.empty() && (id.back() == '\n' || id.back() == ' ')) id.pop_back();
+    if (!id.empty()) return id;
+  }
+  struct timespec now = {}, up = {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  ::clock_gettime(CLOCK_BOOTTIME, &up);
+  return "boot-" + std::to_string((now.tv_sec - up.tv_sec) / 60);
 }
 
 std::string KnownFolderPath(KnownFolder folder) {

@@ -66,6 +66,16 @@ std::string ComputerName() {
   return "localhost";
 }
 
+std::string BootId() {
+  // The moment the machine started, to the minute: the clock now less the
+  // time since boot.
+  FILETIME ft;
+  ::GetSystemTimeAsFileTime(&ft);
+  const ULONGLONG now = (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+  const ULONGLONG since_boot = ::GetTickCount64() * 10000ULL;
+  return "boot-" + std::to_string((now - since_boot) / (600000000ULL));
+}
+
 std::string KnownFolderPath(KnownFolder folder) {
   std::string path;
   switch (folder) {

@@ -2,6 +2,7 @@
 
 #include "data/catalogue.h"
 #include "data/currency_table.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 #include "server/company_header.h"
 #include "server/currency.h"
@@ -34,7 +35,7 @@ std::string RanuraMoneda(server::Enlace& e) {
   const server::EnlaceState& s = e.state();
   const std::string path = data::ResolveSharedFile(
       "Con_Dir", data::CurrencyFileName(e.CurrencyBase()), s.company_directory, s.company_number);
-  auto file = platform::CurrentEnv()->Files().Open(path, platform::OpenMode::ReadWrite);
+  auto file = data::OpenDataFile(path, platform::OpenMode::ReadWrite);
   if (!file.ok()) return "";
   for (int i = 0; i < data::kCurrencySlots; ++i) {
     const uint64_t offset = static_cast<uint64_t>(i) * data::kCurrencyRecordLength;

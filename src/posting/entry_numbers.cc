@@ -4,6 +4,7 @@
 
 #include "automation/convert.h"
 #include "data/table_component.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
 #include "posting/audit_log.h"
@@ -25,7 +26,7 @@ constexpr int kProposalPauseMs = 300;
 // Reads the company header (record 1) into the object's copy. False when the
 // file cannot be opened or read; `missing` tells a file that is not there.
 bool ReadHeader(server::Enlace& e, bool* missing) {
-  auto f = platform::CurrentEnv()->Files().Open(e.state().company_path, OpenMode::ReadOnly);
+  auto f = data::OpenDataFile(e.state().company_path, OpenMode::ReadOnly);
   if (!f.ok()) {
     *missing = f.status().IsNotFound() || e.state().company_path.empty();
     return false;
@@ -41,6 +42,27 @@ bool ReadHeader(server::Enlace& e, bool* missing) {
 std::string NextNumber(const std::string& counter) {
   const std::string digits = "000000" + FormatNumber(Val(counter) + 1, "0");
   return digits.substr(digits.size() - 6);
+}
+
+// Writes `number` as the entry counter, unless the counter is already past
+// it (proposals reserve numbers ahead of the postings that use them).
+void StoreCounter(server::Enlace& e, const std::string& number) {
+  server::EnlaceState& s = e.state();
+  auto opened = data::OpenDataFile(s.company_path, OpenMode::ReadWrite);
+  if (!opened.ok()) return;
+  platform::File& f = **opened;
+  if (!f.LockRange(0, server::kHeaderSize, true).ok()) return;
+  std::string header;
+  if (f.ReadAt(0, server::kHeaderSize, &header).ok() && header.size() == server::kHeaderSize &&
+      Val(server::HeaderText(header, kEntryCounterField)) < Val(number)) {
+    // Only the counter's bytes are written: another program may have changed
+    // other fields of the header since it was read.
+    server::SetHeaderText(&header, kEntryCounterField, number);
+    const server::HeaderField field = server::CampoCabecera(kEntryCounterField);
+    const std::string bytes = server::HeaderBytes(header, kEntryCounterField);
+    if (f.WriteAt(static_cast<uint64_t>(field.position - 1), bytes).ok()) s.company_header = header;
+  }
+  f.UnlockRange(0, server::kHeaderSize).IgnoreError();
 }
 
 }  // namespace
@@ -59,6 +81,10 @@ void SetEntryNumber(server::Enlace& e, const Variant& value) {
     return;
   }
   s.entry_number_fixed = false;
+  // The proposal is a reservation: the counter moves on under the company
+  // lock, so no two objects or processes are offered one number. A number
+  // proposed and never posted leaves a gap.
+  data::CompanyTransaction tx(s.company_directory, s.company_number);
   bool read = false;
   for (int failures = 0; failures < kProposalAttempts; ++failures) {
     bool missing = false;
@@ -80,6 +106,8 @@ void SetEntryNumber(server::Enlace& e, const Variant& value) {
   }
   s.entry_number = candidate;
   server::SetHeaderText(&s.company_header, kEntryCounterField, candidate);
+  StoreCounter(e, candidate);
+  tx.Commit();
 }
 
 bool IsNumeroAsiento(server::Enlace& e, const std::string& number, bool close_and_end) {
@@ -116,26 +144,13 @@ bool IsNumeroAsiento(server::Enlace& e, const std::string& number, bool close_an
 void GrabarNuevoNumeroAsiento(server::Enlace& e) {
   server::EnlaceState& s = e.state();
   if (s.web_mode || s.entry_number_fixed) return;
-  auto opened = platform::CurrentEnv()->Files().Open(s.company_path, OpenMode::ReadWrite);
-  if (!opened.ok()) return;
-  platform::File& f = **opened;
-  if (!f.LockRange(0, server::kHeaderSize, true).ok()) return;
-  std::string header;
-  if (f.ReadAt(0, server::kHeaderSize, &header).ok() && header.size() == server::kHeaderSize) {
-    // Only the counter's bytes are written: another program may have changed
-    // other fields of the header since it was read.
-    server::SetHeaderText(&header, kEntryCounterField, s.entry_number);
-    const server::HeaderField field = server::CampoCabecera(kEntryCounterField);
-    const std::string bytes = server::HeaderBytes(header, kEntryCounterField);
-    if (f.WriteAt(static_cast<uint64_t>(field.position - 1), bytes).ok()) s.company_header = header;
-  }
-  f.UnlockRange(0, server::kHeaderSize).IgnoreError();
+  StoreCounter(e, s.entry_number);
 }
 
 void GrabarUltimaInsercion(server::Enlace& e) {
   server::EnlaceState& s = e.state();
   const std::string path = s.company_directory + "ultimainsercion" + s.company_number + ".txt";
-  auto opened = platform::CurrentEnv()->Files().Open(path, OpenMode::ReadWriteCreate);
+  auto opened = data::OpenDataFile(path, OpenMode::ReadWriteCreate);
   if (opened.ok()) {
     platform::File& f = **opened;
     if (f.LockWhole().ok()) {

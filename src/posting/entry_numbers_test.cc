@@ -28,17 +28,21 @@ TEST_F(EntryNumbersTest, ProposalFollowsTheCounterStoredAfterPosting) {
   // A new company has no entry yet: the first proposal is 000001.
   Let("Número", S(""));
   EXPECT_EQ(Get("Número"), S("000001"));
+  EXPECT_EQ(CounterInFile(), "000001");  // a proposal reserves its number
   SetCounterInFile("000041");
   Let("Número", S(""));
   EXPECT_EQ(Get("Number"), S("000042"));
-  // Proposing does not reserve the number.
-  EXPECT_EQ(CounterInFile(), "000041");
-  Let("Number", S(""));
-  EXPECT_EQ(Get("Número"), S("000042"));
-  Call("GrabarNuevoNumeroAsiento");
   EXPECT_EQ(CounterInFile(), "000042");
-  Let("Número", S(""));
+  // A second proposal never repeats the first, even from the same object;
+  // the number left unused is a gap.
+  Let("Number", S(""));
   EXPECT_EQ(Get("Número"), S("000043"));
+  // Storing a number the counter has passed does not take it back.
+  e_->state().entry_number = "000042";
+  Call("GrabarNuevoNumeroAsiento");
+  EXPECT_EQ(CounterInFile(), "000043");
+  Let("Número", S(""));
+  EXPECT_EQ(Get("Número"), S("000044"));
 }
 
 TEST_F(EntryNumbersTest, ClientNumberIsKeptAndDoesNotMoveTheCounter) {

@@ -5,6 +5,7 @@
 #include "data/company_tables.h"
 #include "data/globals.h"
 #include "data/table_component.h"
+#include "data/transaction.h"
 #include "platform/text_encoding.h"
 #include "posting/audit_log.h"
 #include "posting/currency_slot.h"
@@ -38,6 +39,8 @@ bool HasLinkMarker(server::Enlace& e) {
 
 // Raises the status left for the end of the posting.
 [[noreturn]] void RaiseDeferred(const PostingContext& ctx) {
+  // The entry is posted: within a larger operation, it is kept too.
+  data::KeepChangesWhenRaising();
   switch (ctx.deferred_status) {
     case kStatusVatMismatch:
       RaiseObjectError(50007,
@@ -77,6 +80,9 @@ int16_t GrabarAsiento(server::Enlace& e) {
   // Lines without a date would be lost to every date-ordered read.
   if (s.accounting_date.size() != 6)
     throw AutomationError(5000, "GrabarAsiento", "La fecha está vacía");
+  // The number check, every record of the entry and the counter go to the
+  // files together, under the company lock, or not at all.
+  data::CompanyTransaction tx(s.company_directory, s.company_number);
   retry.Run([&] { e.OpenCompanyFiles(); });
   const std::string slot = retry.Run([&] { return RanuraMoneda(e); });
 
@@ -102,6 +108,7 @@ int16_t GrabarAsiento(server::Enlace& e) {
   e.CerrarArchivos(false);
   e.LimpiarAsiento();
   if (ctx.vat_posted) retry.Once([&] { CompletarSii(ctx); });
+  tx.Commit();
   if (ctx.deferred_status != 0) RaiseDeferred(ctx);
   return 0;
 }

@@ -220,7 +220,7 @@ TEST_F(GrabarAsientoTest, AClientNumberIsNeitherCheckedNorCounted) {
   Apunte("5720", 1, 10);
   Post();
   EXPECT_EQ(Journal().size(), 2u);
-  EXPECT_EQ(CounterInFile(), "      ");
+  EXPECT_EQ(CounterInFile(), "000001");  // the proposal of SetUp, not 000777
 }
 
 TEST_F(GrabarAsientoTest, AttachedDocuments) {

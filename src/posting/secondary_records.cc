@@ -14,6 +14,7 @@
 #include "data/record_file.h"
 #include "data/record_update.h"
 #include "data/table_component.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
 #include "posting/analytic_balances.h"
@@ -113,7 +114,7 @@ enum class Attempt { kDone, kRetry, kGiveUp };
 Attempt TryLink(server::Enlace& e, std::string* link) {
   const std::string& path = e.state().company_path;
   if (path.empty()) return Attempt::kGiveUp;
-  auto opened = platform::CurrentEnv()->Files().Open(path, platform::OpenMode::ReadWrite);
+  auto opened = data::OpenDataFile(path, platform::OpenMode::ReadWrite);
   if (!opened.ok()) return opened.status().IsNotFound() ? Attempt::kGiveUp : Attempt::kRetry;
   platform::File& f = **opened;
   if (!f.LockRange(0, server::kHeaderSize, true).ok()) return Attempt::kRetry;

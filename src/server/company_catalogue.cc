@@ -8,6 +8,7 @@
 #include "data/currency_table.h"
 #include "data/globals.h"
 #include "data/registry.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
@@ -271,6 +272,9 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   // given, a bare name would leave the directory empty, and every table
   // would then be looked for in the current directory, the program's.)
   e.state().company_directory = SepararRuta(path).directory;
+  // An operation a process left half done is completed before anything
+  // reads the company.
+  data::RecoverCompany(e.state().company_directory, e.state().company_number);
   // Kept in step with the company's "Global_Dir" setting; errors are ignored.
   try {
     std::string global = ToStr(data::LeerRegistro("GLOBAL_DIR"));

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "automation/convert.h"
+#include "data/transaction.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
@@ -35,7 +36,7 @@ bool Retry(const std::function<bool(bool* missing)>& step, int limit = kParamRet
 }
 
 std::unique_ptr<File> OpenShared(const std::string& path, OpenMode mode, bool* missing) {
-  auto f = platform::CurrentEnv()->Files().Open(path, mode);
+  auto f = data::OpenDataFile(path, mode);
   if (!f.ok()) {
     if (missing && (f.status().IsNotFound() || path.empty())) *missing = true;
     return nullptr;

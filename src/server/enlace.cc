@@ -3,6 +3,7 @@
 #include "data/company_tables.h"
 #include "data/globals.h"
 #include "data/record_file.h"
+#include "data/transaction.h"
 #include "qrole/error.h"
 #include "server/company_catalogue.h"
 #include "server/company_header.h"
@@ -87,7 +88,18 @@ Variant Enlace::Call(const typelib::MemberInfo& member, std::vector<Variant>& ar
   const MemberHandler* handler = table ? table->Find(member) : nullptr;
   if (!handler) RaiseNotImplemented(member.name);
   Args a(args);
-  return (*handler)(*this, a);
+  const Effect effect = table->EffectOf(member);
+  if (effect == Effect::kNone || state_.web_mode || !company_open() ||
+      state_.company_directory.empty())
+    return (*handler)(*this, a);
+  if (effect == Effect::kReads) {
+    data::RecoverCompany(state_.company_directory, state_.company_number);
+    return (*handler)(*this, a);
+  }
+  data::CompanyTransaction tx(state_.company_directory, state_.company_number);
+  Variant result = (*handler)(*this, a);
+  tx.Commit();
+  return result;
 }
 
 }  // namespace qrole::server

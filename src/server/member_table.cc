@@ -5,7 +5,19 @@
 namespace qrole::server {
 
 MemberTable::MemberTable(const typelib::ClassInfo& cls)
-    : cls_(cls), handlers_(cls.members().size()) {}
+    : cls_(cls), handlers_(cls.members().size()), effects_(cls.members().size(), Effect::kNone) {}
+
+void MemberTable::SetEffect(const std::string& name, typelib::Kind kind, Effect effect) {
+  const typelib::MemberInfo* m = cls_.Find(name, kind);
+  if (!m || m->name != name)
+    throw std::logic_error("no interface entry " + name + " (" + typelib::KindName(kind) + ")");
+  effects_[static_cast<size_t>(m->index)] = effect;
+}
+
+Effect MemberTable::EffectOf(const typelib::MemberInfo& member) const {
+  if (&member < &cls_.members().front() || &member > &cls_.members().back()) return Effect::kNone;
+  return effects_[static_cast<size_t>(member.index)];
+}
 
 void MemberTable::Add(const std::string& name, typelib::Kind kind, MemberHandler handler) {
   const typelib::MemberInfo* m = cls_.Find(name, kind);

@@ -19,6 +19,11 @@ namespace qrole::server {
 class Enlace;
 using MemberHandler = std::function<Variant(Enlace&, Args&)>;
 
+// What a member does to the open company's files in local mode: a reader is
+// preceded by recovery (a process that died mid-operation is completed first);
+// a writer runs whole in one company transaction (data/transaction.h).
+enum class Effect { kNone, kReads, kWrites };
+
 class MemberTable {
  public:
   explicit MemberTable(const typelib::ClassInfo& cls);
@@ -28,11 +33,15 @@ class MemberTable {
   void Add(const std::string& name, typelib::Kind kind, MemberHandler handler);
   // The implementation of an entry, or nullptr when not built.
   const MemberHandler* Find(const typelib::MemberInfo& member) const;
+  // Sets the effect of entry (name, kind); throws like Add.
+  void SetEffect(const std::string& name, typelib::Kind kind, Effect effect);
+  Effect EffectOf(const typelib::MemberInfo& member) const;
   size_t implemented() const;
 
  private:
   const typelib::ClassInfo& cls_;
   std::vector<MemberHandler> handlers_;  // by entry index
+  std::vector<Effect> effects_;          // by entry index
 };
 
 // The table of `Enlace`, filled on first use with every subsystem's members
@@ -63,6 +72,8 @@ void RegisterMasterDataMembers(MemberTable& t);    // maintenance/
 void RegisterAssetMembers(MemberTable& t);         // maintenance/
 void RegisterCashVatMembers(MemberTable& t);       // cashvat/
 void RegisterWebMembers(MemberTable& t);           // web/
+// The effects of the members on the company's files (members.cc).
+void SetCompanyEffects(MemberTable& t);
 
 }  // namespace qrole::server
 

@@ -1,0 +1,31 @@
+#include "data/crc32c.h"
+
+#include <array>
+
+namespace qrole::data {
+
+namespace {
+
+constexpr uint32_t kPolynomial = 0x82F63B78;  // reflected Castagnoli polynomial
+
+constexpr std::array<uint32_t, 256> MakeTable() {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (c >> 1) ^ kPolynomial : c >> 1;
+    table[i] = c;
+  }
+  return table;
+}
+
+constexpr std::array<uint32_t, 256> kTable = MakeTable();
+
+}  // namespace
+
+uint32_t Crc32c(uint32_t crc, std::string_view bytes) {
+  crc = ~crc;
+  for (unsigned char b : bytes) crc = kTable[(crc ^ b) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+}  // namespace qrole::data
