@@ -89,11 +89,12 @@ void CheckOneIndex(TableFile& t, data::KeyedEngine& engine, int k, const std::st
   };
   const int16_t status =
       engine.ForEachEntry(kEngineFile, k, [&](std::string_view key, uint32_t record) {
-        const std::string where =
-            name + ": key \"" + ForPeople(key) + "\" names record " + std::to_string(record);
+        auto where = [&] {
+          return name + ": key \"" + ForPeople(key) + "\" names record " + std::to_string(record);
+        };
         if (record == 0 || record >= states.size()) {
           findings.AddFault("index-dangling-key", t.table, record, name,
-                            where + ", which the record file does not hold");
+                            where() + ", which the record file does not hold");
           return;
         }
         switch (states[record]) {
@@ -101,7 +102,7 @@ void CheckOneIndex(TableFile& t, data::KeyedEngine& engine, int k, const std::st
             return;  // reported as a blank record
           case RecordState::kCancelled:
             findings.AddFault("index-dangling-key", t.table, record, name,
-                              where + ", which is cancelled");
+                              where() + ", which is cancelled");
             return;
           case RecordState::kLive:
             break;
@@ -110,12 +111,12 @@ void CheckOneIndex(TableFile& t, data::KeyedEngine& engine, int k, const std::st
           seen[record] |= kSeenStale;
           findings.AddFault(
               "index-stale-key", t.table, record, name,
-              where + ", whose fields compose \"" + ForPeople(expected(record)) + "\"");
+              where() + ", whose fields compose \"" + ForPeople(expected(record)) + "\"");
           return;
         }
         if (seen[record] & kSeenRight) {
           findings.AddFault("index-duplicate-key", t.table, record, name,
-                            where + " more than once");
+                            where() + " more than once");
         }
         seen[record] |= kSeenRight;
       });
