@@ -35,7 +35,8 @@
 // and keyed engine alone (it has its own). Files beside the company's that
 // are not company tables (logs, journals of the write path) are ignored.
 // Run it while nothing posts to the company: a posting caught half-way looks
-// like a fault.
+// like a fault. In a server process, call it from the thread that runs the
+// automation calls: index files are shared by every engine of a process.
 //
 // Cost: one sequential pass over each record file and one over each index;
 // memory in proportion to the keys of the largest table and to the number of
