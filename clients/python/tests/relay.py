@@ -80,7 +80,9 @@ class Relay:
                 if self.answer is not None:
                     own = self.answer(request)
                     if own is not None:
-                        client.sendall(_line(dict(own, jsonrpc="2.0", id=request.get("id"))))
+                        message = {"jsonrpc": "2.0", "id": request.get("id")}
+                        message.update(own)
+                        client.sendall(_line(message))
                         continue
                 key = params.get("idempotency_key") if request.get("method") == "invoke" else None
                 if key is not None and self.fake_keys:
