@@ -92,7 +92,9 @@ class Connection:
         self._lock = threading.RLock()
         self._next_id = 1
         self._generation = 0
-        self._proxies: "weakref.WeakValueDictionary[int, RemoteObject]" = weakref.WeakValueDictionary()
+        self._proxies: "weakref.WeakValueDictionary[int, RemoteObject]" = (
+            weakref.WeakValueDictionary()
+        )
         self._dead: Deque[Tuple[int, int]] = collections.deque()
         self._closed = False
         self._broken: Optional[BaseException] = None
@@ -170,8 +172,18 @@ class Connection:
                         raise PostingOutcomeUnknown(member, "retrying is turned off") from lost
                     result = self._retry_posting(obj, params, member, lost)
                     retried = True
+            except ProtocolError as e:
+                self.last = CallResult(idempotency_key=key)
+                if key is not None and e.code == -32602 and "idempotency_key" in e.message:
+                    hint = (
+                        " (this server takes no idempotency keys: connect with idempotency=False)"
+                    )
+                    raise ProtocolError(e.code, e.message + hint, e.data) from e
+                raise
             except Exception as e:
-                self.last = CallResult(messages=list(getattr(e, "messages", [])), idempotency_key=key)
+                self.last = CallResult(
+                    messages=list(getattr(e, "messages", [])), idempotency_key=key
+                )
                 raise
             if not isinstance(result, dict):
                 raise ProtocolError(-32603, "invoke answered no result object", result)
@@ -273,7 +285,7 @@ class Connection:
 
     def _target_handle(self, obj: RemoteObject) -> int:
         conn = object.__getattribute__(obj, "_conn")
-        handle = object.__getattribute__(obj, "_handle")
+        handle: Optional[int] = object.__getattribute__(obj, "_handle")
         if conn is not self:
             raise ValueError("the object belongs to another connection")
         if self._closed:
@@ -307,7 +319,12 @@ class Connection:
     def _request_line(self, method: str, params: Dict[str, Any]) -> bytes:
         request = {"jsonrpc": "2.0", "id": self._next_id, "method": method, "params": params}
         self._next_id += 1
-        return json.dumps(request, ensure_ascii=False, allow_nan=False, separators=(",", ":")).encode("utf-8") + b"\n"
+        return (
+            json.dumps(request, ensure_ascii=False, allow_nan=False, separators=(",", ":")).encode(
+                "utf-8"
+            )
+            + b"\n"
+        )
 
     def _call(self, method: str, params: Dict[str, Any]) -> Any:
         """Sends one request (after the queued releases) and returns its
@@ -373,16 +390,19 @@ class Connection:
         old = self._transport
         if old is not None:
             old.close()
-        try:
-            self._broken = None
-            self._transport = self._open()
-        except Exception as e:
-            self._broken = e
-            raise PostingOutcomeUnknown(member, "cannot reconnect: %s" % e) from lost
+        # Handles of the old connection mean nothing on the new one.
         old_proxies = dict(self._proxies.items())
         self._generation += 1
         self._dead.clear()
         self._proxies = weakref.WeakValueDictionary()
+        try:
+            self._broken = None
+            self._transport = None
+            self._transport = self._open()
+        except Exception as e:
+            self._broken = e
+            self._adopt(old_proxies, {})
+            raise PostingOutcomeUnknown(member, "cannot reconnect: %s" % e) from lost
         handles: Dict[int, int] = {}
         try:
             for entry in self._replay.entries:
@@ -397,7 +417,9 @@ class Connection:
                 entry.params, entry.result = p, result
         except KeyError:
             self._adopt(old_proxies, handles)
-            raise PostingOutcomeUnknown(member, "an object it needs cannot be built again") from lost
+            raise PostingOutcomeUnknown(
+                member, "an object it needs cannot be built again"
+            ) from lost
         except Exception as e:
             self._adopt(old_proxies, handles)
             raise PostingOutcomeUnknown(member, "building its state again failed: %s" % e) from lost
@@ -436,7 +458,10 @@ def _error_of(error: Any) -> Exception:
     if isinstance(data, dict) and "number" in data:
         messages = [Message.from_json(m) for m in data.get("messages") or []]
         return automation_error(
-            int(data["number"]), str(data.get("source", "")), str(data.get("description", message)), messages
+            int(data["number"]),
+            str(data.get("source", "")),
+            str(data.get("description", message)),
+            messages,
         )
     if code == _NOT_AUTHENTICATED:
         return AuthenticationFailed(code, message, data)

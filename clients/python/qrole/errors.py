@@ -65,11 +65,18 @@ class AutomationError(Error):
         self.messages: List[Message] = list(messages or [])
 
     def __str__(self) -> str:
-        shown = self.number if -0x10000 < self.number < 0x10000 else "0x%08X" % (self.number & 0xFFFFFFFF)
+        shown = (
+            self.number
+            if -0x10000 < self.number < 0x10000
+            else "0x%08X" % (self.number & 0xFFFFFFFF)
+        )
         return "%s (%s, %s)" % (self.description, shown, self.source)
 
     def __reduce__(self) -> Any:
-        return (_rebuild_automation_error, (self.number, self.source, self.description, self.messages))
+        return (
+            _rebuild_automation_error,
+            (self.number, self.source, self.description, self.messages),
+        )
 
 
 def _rebuild_automation_error(

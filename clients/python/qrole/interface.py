@@ -13,7 +13,7 @@ from __future__ import annotations
 import json
 import os
 from dataclasses import dataclass, field
-from typing import Dict, List, Optional, Tuple
+from typing import Any, Dict, List, Optional, Tuple
 
 METHOD = "method"
 GET = "get"
@@ -61,7 +61,9 @@ class ClassDescription:
     """A class as late binding sees it."""
 
     name: str
-    members: Dict[str, Dict[str, Member]] = field(default_factory=dict)  # folded name -> kind -> entry
+    members: Dict[str, Dict[str, Member]] = field(
+        default_factory=dict
+    )  # folded name -> kind -> entry
     is_record: bool = False
 
     def add(self, member: Member) -> None:
@@ -91,7 +93,7 @@ def _collection() -> ClassDescription:
 class Library:
     """Every class of the interface, and its enumerations."""
 
-    def __init__(self, description: dict) -> None:
+    def __init__(self, description: Dict[str, Any]) -> None:
         self.name: str = description.get("library", "")
         self.classes: Dict[str, ClassDescription] = {}
         self.enums: Dict[str, Dict[str, int]] = {}
@@ -99,10 +101,23 @@ class Library:
             cls = ClassDescription(interface.get("coclass") or interface["name"].lstrip("_"))
             for m in interface.get("members", []):
                 params = tuple(
-                    Param(p["name"], p.get("type", "Variant"), p.get("byref", True), p.get("optional", False))
+                    Param(
+                        p["name"],
+                        p.get("type", "Variant"),
+                        p.get("byref", True),
+                        p.get("optional", False),
+                    )
                     for p in m.get("params", [])
                 )
-                cls.add(Member(m["name"], m.get("kind", METHOD), m.get("type", "Variant"), params, m.get("family", "")))
+                cls.add(
+                    Member(
+                        m["name"],
+                        m.get("kind", METHOD),
+                        m.get("type", "Variant"),
+                        params,
+                        m.get("family", ""),
+                    )
+                )
             self._add_class(cls)
         for record in description.get("records", []):
             cls = ClassDescription(record["name"], is_record=True)
@@ -123,7 +138,7 @@ class Library:
         folded = fold_name(name)
         prefix = fold_name(self.name) + "."
         if self.name and folded.startswith(prefix):
-            folded = folded[len(prefix):]
+            folded = folded[len(prefix) :]
         return self.classes.get(folded)
 
 

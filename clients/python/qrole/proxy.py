@@ -36,9 +36,19 @@ class RemoteObject:
     last Python reference goes away (or at once with ``conn.release(obj)``)."""
 
     __slots__ = ("_conn", "_handle", "_generation", "_class", "_description", "__weakref__")
+    _conn: "Connection"
+    _handle: Optional[int]  # None once released or lost
+    _generation: int
+    _class: str
+    _description: Optional[ClassDescription]
 
     def __init__(
-        self, conn: "Connection", handle: int, class_name: str, generation: int, description: Optional[ClassDescription]
+        self,
+        conn: "Connection",
+        handle: int,
+        class_name: str,
+        generation: int,
+        description: Optional[ClassDescription],
     ) -> None:
         object.__setattr__(self, "_conn", conn)
         object.__setattr__(self, "_handle", handle)
@@ -75,7 +85,9 @@ class RemoteObject:
             raise AttributeError("cannot set %s on a qrole object" % name)
         entries = self._entries(name) or {}
         member = entries.get(LET) or entries.get(SET)
-        self._conn.invoke(self, member.name if member else name, _assign_kind(entries, value), [value])
+        self._conn.invoke(
+            self, member.name if member else name, _assign_kind(entries, value), [value]
+        )
 
     def __delattr__(self, name: str) -> None:
         raise AttributeError("members of a qrole object cannot be deleted")
@@ -207,7 +219,9 @@ class Indexer:
 
     def __setitem__(self, key: Any, value: Any) -> None:
         entries = self._obj._entries(self._name) or {}
-        self._obj._conn.invoke(self._obj, self._name, _assign_kind(entries, value), _key_args(key) + [value])
+        self._obj._conn.invoke(
+            self._obj, self._name, _assign_kind(entries, value), _key_args(key) + [value]
+        )
 
     def __call__(self, *args: Any) -> Any:
         return self._obj._conn.invoke(self._obj, self._name, GET, args)

@@ -133,4 +133,3 @@ def remap(value: Any, handles: Dict[int, int]) -> Any:
     if isinstance(value, list):
         return [remap(v, handles) for v in value]
     return value
-

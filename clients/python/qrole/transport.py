@@ -44,7 +44,9 @@ class Transport:
                     self._sock.close()
                     raise
         except OSError as e:
-            raise CannotConnect("cannot connect to qrole-server at %s: %s" % (_describe(address), e)) from e
+            raise CannotConnect(
+                "cannot connect to qrole-server at %s: %s" % (_describe(address), e)
+            ) from e
         self._reader = self._sock.makefile("rb")
 
     def send(self, data: bytes) -> None:

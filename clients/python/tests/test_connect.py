@@ -62,11 +62,15 @@ class TcpTest(unittest.TestCase):
         cls.server.__exit__(None, None, None)
 
     def test_token_opens_the_connection(self):
-        with qrole.connect(tcp=("127.0.0.1", self.server.tcp_port), token=self.server.token) as conn:
+        with qrole.connect(
+            tcp=("127.0.0.1", self.server.tcp_port), token=self.server.token
+        ) as conn:
             e = conn.create("Enlace")
             e.Canal = "12"
             self.assertEqual(e.Canal, "012")
-        with qrole.connect(tcp=("127.0.0.1", self.server.tcp_port), token_file=self.server.token_file) as conn:
+        with qrole.connect(
+            tcp=("127.0.0.1", self.server.tcp_port), token_file=self.server.token_file
+        ) as conn:
             self.assertTrue(conn.create("Enlace").Version())
 
     def test_wrong_token_is_refused(self):

@@ -36,7 +36,9 @@ class IdempotencyTest(ServerTestCase):
                 number = "%06d" % n
                 e.LeerAsiento("31/12/25", number)
                 if e.ContadorApuntes:
-                    out[number] = sorted(e.Apunte(i).Importe for i in range(1, e.ContadorApuntes + 1))
+                    out[number] = sorted(
+                        e.Apunte(i).Importe for i in range(1, e.ContadorApuntes + 1)
+                    )
             return out
 
     def test_by_default_no_key_is_sent(self):
@@ -126,7 +128,10 @@ class IdempotencyTest(ServerTestCase):
                 ],
             )
             self.assertEqual(replayed[-1]["idempotency_key"], first_try["idempotency_key"])
-            self.assertEqual([r["params"] for r in relay.requests[1] if r["method"] == "create"], [{"class": "Enlace"}])
+            self.assertEqual(
+                [r["params"] for r in relay.requests[1] if r["method"] == "create"],
+                [{"class": "Enlace"}],
+            )
 
             # The program's objects go on: those built again are usable...
             self.assertEqual(e.Canal, "005")
@@ -148,6 +153,24 @@ class IdempotencyTest(ServerTestCase):
             self.entries(path),
             {"000001": [-10.0, 10.0], "000002": [-20.0, 0.0, 20.0], "000003": [-30.0, 30.0]},
         )
+
+    def test_a_server_that_refuses_keys_says_so(self):
+        refusal = {
+            "error": {
+                "code": -32602,
+                "message": 'Invalid params: unknown parameter "idempotency_key"',
+            }
+        }
+        with Relay(self.server.socket_path) as relay:
+            relay.answer = lambda r: refusal if "idempotency_key" in r.get("params", {}) else None
+            with qrole.connect(relay.path, idempotency=True) as conn:
+                e, _ = company(conn, "Rechazo")
+                add_entry(e, "F-1", 10)
+                with self.assertRaises(qrole.ProtocolError) as caught:
+                    e.GrabarAsiento()
+                self.assertIn("idempotency=False", str(caught.exception))
+                self.assertEqual(caught.exception.code, -32602)
+                self.assertEqual(e.ContadorApuntes, 2)  # nothing was posted
 
     def test_no_retry_when_turned_off_or_when_the_server_is_gone(self):
         with Relay(self.server.socket_path, fake_keys=True) as relay:

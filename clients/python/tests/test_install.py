@@ -79,7 +79,13 @@ class InstallTest(unittest.TestCase):
             with ServerProcess() as server:
                 env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
                 run = subprocess.run(
-                    [os.path.join(env_dir, "bin", "python"), "-c", SCRIPT, tree, server.socket_path],
+                    [
+                        os.path.join(env_dir, "bin", "python"),
+                        "-c",
+                        SCRIPT,
+                        tree,
+                        server.socket_path,
+                    ],
                     cwd=work,
                     env=env,
                     capture_output=True,

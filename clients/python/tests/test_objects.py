@@ -140,13 +140,13 @@ class ObjectsTest(ServerTestCase):
         c.Add(None)
         c.Add([1, "x"])
         c.Add(2.5)
-        c.Add(2 ** 40)
+        c.Add(2**40)
         self.assertIs(c[0], qrole.Null)
         self.assertIsNone(c[1])
         self.assertEqual(c[2], [1, "x"])
         self.assertEqual(c[2].lbound, (0,))
         self.assertEqual(c[3], 2.5)
-        self.assertEqual(c[4], float(2 ** 40))
+        self.assertEqual(c[4], float(2**40))
         with self.assertRaises(ValueError):
             c.Add(float("nan"))
         with self.assertRaises(TypeError):

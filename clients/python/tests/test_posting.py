@@ -21,7 +21,9 @@ class PostingTest(ServerTestCase):
             self.assertIsInstance(line, qrole.RemoteRecord)
             self.assertEqual(line.Cuenta, "4300001")
             e.AñadirApunte("7000000", "Factura A-1", 2, 100, "1")
-            e.AñadirApunte(Cuenta="4770000", Descripción="Factura A-1", TIPO=2, Importe=21, Diario="1")
+            e.AñadirApunte(
+                Cuenta="4770000", Descripción="Factura A-1", TIPO=2, Importe=21, Diario="1"
+            )
             e.AñadirIVA("4300001", "4770000", "A-1", "31/12/25", "21", "R", 100, 121)
             self.assertEqual(e.ContadorApuntes, 3)
             self.assertEqual(e.ContadorIva, 1)

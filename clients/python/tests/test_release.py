@@ -114,6 +114,33 @@ class ReleaseTest(unittest.TestCase):
         self.assertEqual(self.server.released_at_close(name), 1)
         conn.close()
 
+    def test_threads_sharing_a_connection(self):
+        import threading
+
+        conn = qrole.connect(self.server.socket_path)
+        errors = []
+
+        def work(n):
+            try:
+                sb = conn.create("StrBuilder")
+                for i in range(40):
+                    conn.create("ApunteClass").Cuenta = str(i)  # dropped at once
+                    sb.Append(str(n))
+                if sb.ToString() != str(n) * 40:
+                    errors.append("thread %d read %r" % (n, sb.ToString()))
+            except Exception as e:  # reported below
+                errors.append(repr(e))
+
+        threads = [threading.Thread(target=work, args=(n,)) for n in range(4)]
+        for t in threads:
+            t.start()
+        for t in threads:
+            t.join()
+        self.assertEqual(errors, [])
+        conn.create("Enlace").Version()
+        self.assertEqual(conn.live_objects(), 0)
+        conn.close()
+
     def test_release_now(self):
         conn = qrole.connect(self.server.socket_path)
         a = conn.create("ApunteClass")

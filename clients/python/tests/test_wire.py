@@ -34,14 +34,18 @@ class WireTest(ServerTestCase):
                     e.GrabarAsiento()
                 err = caught.exception
                 self.assertEqual((err.number, err.source), (50011, "Valdrix OLE Server"))
-                self.assertEqual(err.messages, [qrole.Message("No hay saldo", "AVISO", "warning", "ok")])
+                self.assertEqual(
+                    err.messages, [qrole.Message("No hay saldo", "AVISO", "warning", "ok")]
+                )
                 self.assertEqual(conn.last.messages, err.messages)
                 self.assertEqual(e.Canal, "000")  # the connection goes on
 
     def test_an_answer_to_another_request_breaks_the_connection(self):
         with Relay(self.server.socket_path) as relay:
             relay.answer = lambda r: (
-                {"id": 424242, "result": {"value": 1}} if r.get("params", {}).get("member") == "Version" else None
+                {"id": 424242, "result": {"value": 1}}
+                if r.get("params", {}).get("member") == "Version"
+                else None
             )
             with qrole.connect(relay.path) as conn:
                 e = conn.create("Enlace")
@@ -67,7 +71,9 @@ class WireTest(ServerTestCase):
         import time
 
         with Relay(self.server.socket_path) as relay:
-            relay.answer = lambda r: (time.sleep(0.5) if r.get("params", {}).get("member") == "Version" else None)
+            relay.answer = lambda r: (
+                time.sleep(0.5) if r.get("params", {}).get("member") == "Version" else None
+            )
             conn = qrole.connect(relay.path, timeout=0.1)
             e = conn.create("Enlace")
             with self.assertRaises(qrole.ConnectionLost):
