@@ -50,6 +50,8 @@ from .transport import Address, Transport
 from .values import from_json, object_handles, to_json
 
 _NOT_AUTHENTICATED = -32001
+# Releases written before their answers are read.
+_RELEASE_BATCH = 128
 
 
 @dataclass
@@ -210,7 +212,7 @@ class Connection:
             self._proxies.pop(handle, None)
             self._call("release", {"object": handle})
             if self._replay is not None:
-                self._replay.released(handle)
+                self._replay.released([handle])
 
     def request(self, method: str, params: Dict[str, Any]) -> Any:
         """Sends one raw JSON-RPC request and returns its raw result (object
@@ -239,12 +241,12 @@ class Connection:
             if transport is None:
                 return
             try:
-                if self._broken is None and handles:
-                    lines = []
-                    for h in handles:
-                        lines.append(self._request_line("release", {"object": h}))
-                    transport.send(b"".join(lines))
-                    for _ in handles:
+                while self._broken is None and handles:
+                    batch, handles = handles[:_RELEASE_BATCH], handles[_RELEASE_BATCH:]
+                    transport.send(
+                        b"".join(self._request_line("release", {"object": h}) for h in batch)
+                    )
+                    for _ in batch:
                         transport.receive_line()
             except ConnectionLost:
                 pass  # the server releases them when the stream closes
@@ -336,16 +338,24 @@ class Connection:
         transport = self._transport
         assert transport is not None
         releases = self._take_releases()
-        lines = [self._request_line("release", {"object": h}) for h in releases]
-        request_id = self._next_id
-        line = self._request_line(method, params)
         try:
-            transport.send(b"".join(lines) + line)
-            for h in releases:
-                self._answer(transport, None)  # a failed release only means it is gone already
+            # Releases go out in bounded batches, each read back before the
+            # next is written, so neither side's buffers fill up; the last
+            # batch shares its write with the request.
+            while True:
+                batch, releases = releases[:_RELEASE_BATCH], releases[_RELEASE_BATCH:]
+                lines = [self._request_line("release", {"object": h}) for h in batch]
+                last = not releases
+                request_id = self._next_id
+                if last:
+                    lines.append(self._request_line(method, params))
+                transport.send(b"".join(lines))
+                for _ in batch:
+                    self._answer(transport, None)  # a failed release: gone already
                 if self._replay is not None:
-                    self._replay.released(h)
-            return self._answer(transport, request_id)
+                    self._replay.released(batch)
+                if last:
+                    return self._answer(transport, request_id)
         except ConnectionLost as e:
             self._broken = e
             raise

@@ -8,7 +8,9 @@ before it sends the posting call a second time with the same idempotency key.
 
 The log keeps, in order, only what builds that state:
 
-- every ``create``;
+- the creation of every ``Enlace`` and record object (not of a ``StrBuilder``
+  or a ``Collection``: their contents change through calls the log does not
+  keep, so they are lost with the connection rather than rebuilt empty);
 - assignments to properties without parameters (``Fecha``, ``Canal``,
   ``Número``, ...), a later assignment replacing an earlier one;
 - ``AbrirEmpresa`` and ``CerrarEmpresa`` (the last one of an object replaces
@@ -27,9 +29,9 @@ being built.
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Any, Dict, List, Optional
+from typing import Any, Dict, Iterable, List, Optional
 
-from .interface import LET, METHOD, SET, Member, fold_name
+from .interface import LET, METHOD, SET, Member, fold_name, library
 from .values import object_handles
 
 # The members that post or cancel: they carry an idempotency key and may be
@@ -79,6 +81,12 @@ class ReplayLog:
         self.entries: List[Entry] = []
 
     def record_create(self, params: Dict[str, Any], result: Any) -> None:
+        """Logs the creation of an object whose state the log can rebuild:
+        an Enlace or a record object (a StrBuilder's or a Collection's
+        contents change through calls the log does not keep)."""
+        cls = library().find_class(str(params.get("class", "")))
+        if cls is None or not (cls.is_record or cls.name == "Enlace"):
+            return
         self.entries.append(Entry("create", dict(params), result))
 
     def record_invoke(self, params: Dict[str, Any], result: Any, member: Optional[Member]) -> None:
@@ -108,11 +116,15 @@ class ReplayLog:
         needed."""
         self._drop(lambda e: e.target == target and e.adds_to_entry)
 
-    def released(self, handle: int) -> None:
-        """The handle is released: its calls, and its creation, leave the log."""
+    def released(self, handles: Iterable[int]) -> None:
+        """The handles are released: their calls, and their creation, leave
+        the log."""
+        gone = set(handles)
+        if not gone or not self.entries:
+            return
         self._drop(
-            lambda e: e.target == handle
-            or (e.method == "create" and handle in object_handles(e.result))
+            lambda e: e.target in gone
+            or (e.method == "create" and not gone.isdisjoint(object_handles(e.result)))
         )
 
     def _drop(self, predicate: Any) -> None:

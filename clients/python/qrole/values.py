@@ -78,7 +78,8 @@ ProxyOf = Callable[[int, str], Any]
 
 def to_json(value: Any, handle_of: HandleOf) -> Any:
     """The JSON form of a Python value sent to the server. Raises TypeError
-    for a value that has no automation form, ValueError for NaN or infinity."""
+    for a value that has no automation form, ValueError for NaN, infinity or
+    text that is not valid Unicode."""
     if value is None:
         return None
     if value is Missing:
@@ -87,7 +88,13 @@ def to_json(value: Any, handle_of: HandleOf) -> Any:
         return {"$null": True}
     if value is Nothing:
         return {"$object": None}
-    if isinstance(value, bool) or isinstance(value, str):
+    if isinstance(value, str):
+        try:
+            value.encode("utf-8")
+        except UnicodeEncodeError:
+            raise ValueError("text with a lone surrogate has no UTF-8 form") from None
+        return value
+    if isinstance(value, bool):
         return value
     if isinstance(value, int):
         return value

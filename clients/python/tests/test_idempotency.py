@@ -104,6 +104,11 @@ class IdempotencyTest(ServerTestCase):
             e.Config["CP"] = "28001"  # a write: never repeated
             empresas = e.Empresas  # a read: lost with the connection
             line = e.AñadirApunte("4770000", "F-2", 2, 0, "1")
+            record = conn.create("IVAClass")
+            record.Factura = "F-2"  # rebuilt with its fields
+            builder = conn.create("StrBuilder")
+            builder.Append("x")  # its contents cannot be rebuilt: lost
+            conn.create("ApunteClass").Cuenta = "1"  # dropped: not rebuilt
             relay.drop_after("GrabarAsiento")
             e.GrabarAsiento()
             self.assertTrue(conn.last.retried)
@@ -124,13 +129,14 @@ class IdempotencyTest(ServerTestCase):
                     ("AñadirApunte", "method"),
                     ("AñadirApunte", "method"),
                     ("AñadirApunte", "method"),
+                    ("Factura", "let"),
                     ("GrabarAsiento", "method"),
                 ],
             )
             self.assertEqual(replayed[-1]["idempotency_key"], first_try["idempotency_key"])
             self.assertEqual(
                 [r["params"] for r in relay.requests[1] if r["method"] == "create"],
-                [{"class": "Enlace"}],
+                [{"class": "Enlace"}, {"class": "IVAClass"}],
             )
 
             # The program's objects go on: those built again are usable...
@@ -139,6 +145,9 @@ class IdempotencyTest(ServerTestCase):
             # ...the others are gone with the old connection.
             with self.assertRaises(qrole.ConnectionClosed):
                 len(empresas)
+            with self.assertRaises(qrole.ConnectionClosed):
+                builder.ToString()
+            self.assertEqual(record.Factura.strip(), "F-2")
             # And it posts on. (A new object: the relay answers the repeated
             # key without the server, which leaves the rebuilt entry pending.)
             e3 = conn.create("Enlace")

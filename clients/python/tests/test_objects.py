@@ -151,6 +151,9 @@ class ObjectsTest(ServerTestCase):
             c.Add(float("nan"))
         with self.assertRaises(TypeError):
             c.Add(object())
+        with self.assertRaises(ValueError):
+            c.Add("\udc80")
+        self.assertEqual(len(c), 5)  # nothing was sent by the refused calls
 
 
 if __name__ == "__main__":

@@ -141,6 +141,20 @@ class ReleaseTest(unittest.TestCase):
         self.assertEqual(conn.live_objects(), 0)
         conn.close()
 
+    def test_thousands_of_releases_at_once(self):
+        conn, name = self.server.connect()
+        e = conn.create("Enlace")
+        many = [conn.create("ApunteClass") for _ in range(3000)]
+        first, last = handle(many[0]), handle(many[-1])
+        del many
+        e.Version()
+        self.assertTrue(gone(conn, first))
+        self.assertTrue(gone(conn, last))
+        kept = [conn.create("StrBuilder") for _ in range(1000)]
+        conn.close()  # releases them all before closing
+        self.assertEqual(self.server.released_at_close(name), 0)
+        self.assertEqual(len(kept), 1000)
+
     def test_release_now(self):
         conn = qrole.connect(self.server.socket_path)
         a = conn.create("ApunteClass")
