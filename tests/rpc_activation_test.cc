@@ -112,10 +112,14 @@ TEST(SocketActivationTest, ExitsWhenIdleAndTheSocketStillQueuesConnections) {
 TEST(SocketActivationTest, IdleExitWithItsOwnSocketRemovesIt) {
   ServerOptions options;
   options.args = {"--idle-exit", "0.3"};
+  options.wait_ready = false;  // it may well be gone before a probe connects
   ServerProcess server(options);
   std::optional<int> status = server.WaitExit(seconds(10));
   ASSERT_TRUE(status.has_value()) << server.log();
   EXPECT_EQ(*status, 0);
+  EXPECT_NE(server.log().find("qrole-server: ready"), std::string::npos) << server.log();
+  EXPECT_NE(server.log().find("no connection for 0.3 s; shutting down"), std::string::npos)
+      << server.log();
   EXPECT_FALSE(IsSocket(server.socket_path()));
 }
 
