@@ -1,9 +1,10 @@
 # Entry points for a fresh Debian machine (run as root):
 #   make demo   start the server, drive it from a small client, print what it did
 #   make test   build everything and run every test
+#   make package  build the Debian package
 # Both install any missing Debian package first.
 
-.PHONY: all deps build demo test test-sanitize bench format clean windows
+.PHONY: all deps build demo test package test-sanitize bench format clean windows
 
 all: build
 
@@ -20,6 +21,10 @@ demo: build
 test: build
 	@ctest --preset default
 	@bash windows/run-tests.sh
+
+# The Debian package: build/qrole_<version>_amd64.deb.
+package: build
+	@cmake --build --preset default --target package
 
 windows: deps
 	@bash windows/build.sh

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The demo: starts qrole-server with its own settings and a fresh data
 # directory under the user's data folder, drives it with qrole-demo, stops it.
+# QROLE_BIN_DIR names the folder of qrole-server and qrole-demo (default
+# build/bin; the package's tests point it at an unpacked /usr/bin).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin=build/bin
+bin=${QROLE_BIN_DIR:-build/bin}
 data_home=${XDG_DATA_HOME:-$HOME/.local/share}
 demo_root="$data_home/qrole-demo/$(date +%Y%m%d-%H%M%S)-$$"
 mkdir -p "$demo_root/home" "$demo_root/datos"

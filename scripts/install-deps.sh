@@ -8,6 +8,7 @@ packages=(
   python3-venv python3-pip python3-setuptools
   nlohmann-json3-dev liblmdb-dev libasio-dev libpugixml-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  dpkg-dev lintian ledger
   g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64
 )
 

@@ -1,16 +1,18 @@
 // qrole-server: serves the automation interface to other processes.
 //
 //   qrole-server [--socket PATH] [--listen 127.0.0.1:PORT --token-file FILE]
-//                [--max-message-bytes N]
+//                [--max-message-bytes N] [--idle-exit SECONDS]
 //
-// Without --socket and --listen the server listens on the default socket
-// path ($QROLE_SOCKET, else $XDG_RUNTIME_DIR/qrole/qrole.sock, else
+// Sockets passed by a service manager (LISTEN_PID, LISTEN_FDS) are served.
+// Without them, --socket and --listen the server listens on the default
+// socket path ($QROLE_SOCKET, else $XDG_RUNTIME_DIR/qrole/qrole.sock, else
 // /tmp/qrole-<uid>/qrole.sock). With --listen alone it serves TCP only.
-// Exit status: 0 after SIGTERM or SIGINT, 1 when it cannot start, 2 for a
-// wrong command line.
+// Exit status: 0 after SIGTERM or SIGINT or an idle exit, 1 when it cannot
+// start, 2 for a wrong command line.
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "rpc/server.h"
+#include "rpc/socket_activation.h"
 #include "rpc/socket_file.h"
 #include "server/startup.h"
 
@@ -26,11 +29,14 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: qrole-server [--socket PATH] [--listen HOST:PORT --token-file FILE]\n"
-    "                    [--max-message-bytes N]\n"
+    "                    [--max-message-bytes N] [--idle-exit SECONDS]\n"
     "  --socket PATH          serve on the Unix socket PATH\n"
     "  --listen HOST:PORT     serve on TCP loopback (127.0.0.1, [::1] or localhost)\n"
     "  --token-file FILE      the token every TCP connection must send with auth\n"
-    "  --max-message-bytes N  longest request line accepted (default 64 MiB)\n";
+    "  --max-message-bytes N  longest request line accepted (default 64 MiB)\n"
+    "  --idle-exit SECONDS    exit once no connection has been open for SECONDS\n"
+    "Listening sockets passed by a service manager (LISTEN_PID, LISTEN_FDS) are\n"
+    "served too; without them, --socket and --listen the default socket is used.\n";
 
 [[noreturn]] void UsageError(const std::string& message) {
   std::cerr << "qrole-server: " << message << "\n" << kUsage;
@@ -67,6 +73,15 @@ void ParseListen(const std::string& value, qrole::rpc::ServerOptions* options) {
   options->tcp_port = static_cast<uint16_t>(port);
 }
 
+// "30", "0.5": a positive number of seconds, at most a day.
+std::chrono::milliseconds ParseIdle(const std::string& text) {
+  char* end = nullptr;
+  double seconds = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400)
+    UsageError("bad --idle-exit (seconds, above 0, at most 86400): " + text);
+  return std::chrono::milliseconds(static_cast<int64_t>(seconds * 1000 + 0.5));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +106,8 @@ int main(int argc, char** argv) {
       unsigned long long n = std::strtoull(text.c_str(), &end, 10);
       if (text.empty() || *end != '\0' || n < 1024) UsageError("bad --max-message-bytes: " + text);
       options.max_message_bytes = static_cast<size_t>(n);
+    } else if (arg == "--idle-exit") {
+      options.idle_exit = ParseIdle(value());
     } else if (arg == "--help" || arg == "-h") {
       std::cout << kUsage;
       return 0;
@@ -99,13 +116,16 @@ int main(int argc, char** argv) {
     }
   }
   if (options.tcp_host && token_file.empty()) UsageError("--listen needs --token-file");
-  if (!options.tcp_host && !token_file.empty()) UsageError("--token-file needs --listen");
-  if (!options.socket_path && !options.tcp_host) {
-    options.socket_path = qrole::rpc::DefaultSocketPath();
-    options.socket_path_is_default = true;
-  }
 
   try {
+    options.passed_sockets = qrole::rpc::TakePassedSockets();
+    // A passed TCP socket needs the token too.
+    if (!options.tcp_host && !token_file.empty() && options.passed_sockets.empty())
+      UsageError("--token-file needs --listen");
+    if (!options.socket_path && !options.tcp_host && options.passed_sockets.empty()) {
+      options.socket_path = qrole::rpc::DefaultSocketPath();
+      options.socket_path_is_default = true;
+    }
     if (!token_file.empty()) options.token = ReadToken(token_file);
     qrole::rpc::Server server(options);  // catches SIGTERM and SIGINT from here on
     qrole::server::StartServer();

@@ -134,13 +134,23 @@ void ServerProcess::Start() {
       env[name] = value;
     }
   }
+  const bool activation = options_.passed_socket_fd >= 0;
+  if (activation) {
+    env["LISTEN_FDS"] = "1";
+    env["LISTEN_FDNAMES"] = options_.passed_socket_name;
+    env.erase("LISTEN_PID");
+  }
   std::vector<std::string> env_entries;
   for (const auto& [name, value] : env) env_entries.push_back(name + "=" + value);
+  // The child writes its own pid here before it runs the server.
+  char listen_pid[32] = "LISTEN_PID=";
+  const size_t listen_pid_digits = std::strlen(listen_pid);
 
   std::vector<char*> argv, envp;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   for (auto& e : env_entries) envp.push_back(e.data());
+  if (activation) envp.push_back(listen_pid);
   envp.push_back(nullptr);
 
   int log_fd = ::open(log_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -152,6 +162,25 @@ void ServerProcess::Start() {
     ::dup2(null_fd, 0);
     ::dup2(log_fd, 1);
     ::dup2(log_fd, 2);
+    if (activation) {
+      // No allocation between fork and exec: the digits are written in place.
+      if (options_.passed_socket_fd == 3) {
+        ::fcntl(3, F_SETFD, 0);
+      } else {
+        ::dup2(options_.passed_socket_fd, 3);  // the copy is not close-on-exec
+      }
+      unsigned long pid = static_cast<unsigned long>(::getpid());
+      if (options_.passed_socket_pid_mismatch) pid += 1;
+      char digits[24];
+      size_t n = 0;
+      do {
+        digits[n++] = static_cast<char>('0' + pid % 10);
+        pid /= 10;
+      } while (pid != 0);
+      size_t at = listen_pid_digits;
+      while (n > 0 && at + 1 < sizeof listen_pid) listen_pid[at++] = digits[--n];
+      listen_pid[at] = '\0';
+    }
     ::execve(argv[0], argv.data(), envp.data());
     const char message[] = "cannot run qrole-server\n";
     [[maybe_unused]] ssize_t n = ::write(2, message, sizeof message - 1);

@@ -53,6 +53,14 @@ struct ServerOptions {
   // token `tcp_token`.
   bool tcp = false;
   std::string tcp_token = "test-token-7f3a9c";
+  // Socket activation: pass this listening socket as descriptor 3, with
+  // LISTEN_FDS=1, LISTEN_FDNAMES=`passed_socket_name` and LISTEN_PID set to
+  // the server's pid (or to another pid when `passed_socket_pid_mismatch`,
+  // as when the variables were meant for a parent). The caller keeps its own
+  // descriptor.
+  int passed_socket_fd = -1;
+  std::string passed_socket_name = "qrole.socket";
+  bool passed_socket_pid_mismatch = false;
   // Further command-line arguments.
   std::vector<std::string> args;
   // Wait for the server to accept (false: return at once, e.g. to test a
