@@ -256,19 +256,31 @@ TEST_F(QroleCommandTest, ExportRefusesWrongCommandLines) {
   EXPECT_EQ(unwritable.status, 1) << unwritable.err;
 }
 
-TEST_F(QroleCommandTest, CheckAndImportAreNotImplementedYet) {
-  for (const char* command : {"check", "import"}) {
-    CommandResult r = Qrole({command, "01"});
-    EXPECT_EQ(r.status, 2) << command;
-    EXPECT_NE(r.err.find(std::string("qrole ") + command + " is not implemented yet"),
-              std::string::npos)
-        << r.err;
-    CommandResult j = Qrole({command, "01", "--json"});
-    EXPECT_EQ(Json(j)["error"]["kind"], "not_implemented");
-    CommandResult help = Qrole({command, "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find(std::string("usage: qrole ") + command), std::string::npos);
-  }
+TEST_F(QroleCommandTest, CheckFindsTheBooksWholeThenAFault) {
+  const std::string path = PostTheBooks();
+  CommandResult clean = Qrole({"check", "Libros", "--json"});
+  EXPECT_EQ(clean.status, 0) << clean.out << clean.err;
+  EXPECT_EQ(Json(clean)["fault_count"], 0) << clean.out;
+  // A journal line appended behind the server's back, alone.
+  const std::string journal = server_.data_dir() + "/EXTRA01.QRD";
+  std::string bytes = ReadFileText(journal);
+  ASSERT_GE(bytes.size(), 3u);
+  const size_t record = bytes.size() / 7;  // the seven lines of the three entries
+  std::ofstream(journal, std::ios::app | std::ios::binary) << bytes.substr(0, record);
+  CommandResult faulty = Qrole({"check", "01"});
+  EXPECT_EQ(faulty.status, 1) << faulty.out << faulty.err;
+  EXPECT_NE(faulty.out.find("entry"), std::string::npos) << faulty.out;
+}
+
+TEST_F(QroleCommandTest, ImportIsNotImplementedYet) {
+  CommandResult r = Qrole({"import", "01"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("qrole import is not implemented yet"), std::string::npos) << r.err;
+  CommandResult j = Qrole({"import", "01", "--json"});
+  EXPECT_EQ(Json(j)["error"]["kind"], "not_implemented");
+  CommandResult help = Qrole({"import", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("usage: qrole import"), std::string::npos);
 }
 
 TEST_F(QroleCommandTest, HelpVersionAndUnknownCommands) {

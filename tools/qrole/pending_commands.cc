@@ -24,14 +24,6 @@ Command Pending(std::string name, std::string summary, std::string usage) {
 
 }  // namespace
 
-Command CheckCommand() {
-  return Pending("check", "check a company's books",
-                 "usage: qrole check COMPANY [--json]\n"
-                 "\n"
-                 "Checks the books of COMPANY: entries that add up, balances that agree\n"
-                 "with the journal, indexes that agree with the records.\n");
-}
-
 Command ImportCommand() {
   return Pending("import", "post entries from a CSV file",
                  "usage: qrole import COMPANY FILE.csv [--json]\n"
