@@ -13,13 +13,20 @@ std::string BlobFolderFor(std::string_view data_path) {
   std::string base = platform::BaseName(data_path);
   const size_t dot = base.rfind('.');
   if (dot != std::string::npos) base.resize(dot);
-  return platform::CurrentEnv()->Files().Resolve(platform::JoinPath(dir, base + ".QRB"));
+  return platform::JoinPath(dir, base + ".QRB");
+}
+
+const std::string& BlobStore::folder() const {
+  // Resolving a folder that does not exist lists its directory: only done
+  // when a long content is really asked for.
+  if (folder_.empty() && !given_.empty()) folder_ = platform::CurrentEnv()->Files().Resolve(given_);
+  return folder_;
 }
 
 std::string BlobStore::ContentPath(int32_t record, int code) const {
   char name[32];
   std::snprintf(name, sizeof name, "%010ld-%02d", static_cast<long>(record), code);
-  return platform::JoinPath(folder_, name);
+  return platform::JoinPath(folder(), name);
 }
 
 platform::Result<std::string> BlobStore::Get(int32_t record, int code) const {
@@ -36,7 +43,7 @@ platform::Status BlobStore::Put(int32_t record, int code, std::string_view bytes
     platform::Status removed = files.Remove(path);
     return removed.IsNotFound() ? platform::Status::Ok() : removed;
   }
-  if (platform::Status made = files.CreateDirectories(folder_); !made.ok()) return made;
+  if (platform::Status made = files.CreateDirectories(folder()); !made.ok()) return made;
   return files.WriteAllAtomic(path, bytes);
 }
 

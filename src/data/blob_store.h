@@ -37,10 +37,11 @@ class BlobStore {
  public:
   BlobStore() = default;
   // `folder`: the store's folder (record file path with ".QRB" instead of
-  // its extension). Nothing is created until a content is written.
-  explicit BlobStore(std::string folder) : folder_(std::move(folder)) {}
+  // its extension), found whatever the case of its name when first used.
+  // Nothing is created until a content is written.
+  explicit BlobStore(std::string folder) : given_(std::move(folder)) {}
 
-  const std::string& folder() const { return folder_; }
+  const std::string& folder() const;
 
   // The content of field `code` of record `record`; the empty text when it
   // has none.
@@ -57,10 +58,12 @@ class BlobStore {
   std::string ContentPath(int32_t record, int code) const;
 
  private:
-  std::string folder_;
+  std::string given_;
+  mutable std::string folder_;  // given_ resolved, on first use
 };
 
-// The folder of the long contents of the record file at `data_path`.
+// The folder of the long contents of the record file at `data_path` (as
+// named; BlobStore finds it whatever its case).
 std::string BlobFolderFor(std::string_view data_path);
 
 }  // namespace qrole::data

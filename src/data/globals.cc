@@ -4,6 +4,7 @@
 
 #include "data/date_codec.h"
 #include "data/record_file.h"
+#include "data/transaction_internal.h"
 
 namespace qrole::data {
 
@@ -59,6 +60,7 @@ platform::Status ReopenCatalogue() {
 
 void ResetDataLayer() {
   CloseAllFiles();
+  internal::ForgetCompaniesForTesting();  // the logs and index files kept open too
   DataGlobals& g = Globals();
   g.engine_command.clear();
   g.engine_record = 0;

@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "data/engine_status.h"
 #include "data/index_store_internal.h"
@@ -28,11 +29,50 @@ std::map<std::string, std::weak_ptr<IndexEnv>>& Registry() {
   return *registry;
 }
 
+// The envs kept open between calls, most recently used last.
+constexpr size_t kKeptEnvs = 64;
+std::vector<std::shared_ptr<IndexEnv>>& Kept() {
+  static auto* kept = new std::vector<std::shared_ptr<IndexEnv>>();
+  return *kept;
+}
+
+void KeepOpen(const std::shared_ptr<IndexEnv>& env) {
+  if (!platform::KeepFilesOpenBetweenCalls()) return;
+  std::vector<std::shared_ptr<IndexEnv>>& kept = Kept();
+  auto it = std::find(kept.begin(), kept.end(), env);
+  if (it != kept.end()) {
+    if (it + 1 == kept.end()) return;
+    kept.erase(it);
+  }
+  kept.push_back(env);
+  if (kept.size() > kKeptEnvs) kept.erase(kept.begin());
+}
+
+void Forget(const std::shared_ptr<IndexEnv>& env) {
+  std::vector<std::shared_ptr<IndexEnv>>& kept = Kept();
+  kept.erase(std::remove(kept.begin(), kept.end(), env), kept.end());
+}
+
+// Identities of the paths asked for: resolving costs a look at the file
+// system for each.
+const std::string& IdentityOf(const std::string& path) {
+  static auto* cache = new std::map<std::string, std::string>();
+  auto it = cache->find(path);
+  if (it == cache->end()) {
+    if (cache->size() > 4096) cache->clear();
+    it = cache->emplace(path, platform::FileIdentity(path)).first;
+  }
+  return it->second;
+}
+
 std::shared_ptr<IndexEnv> Registered(const std::string& path) {
-  auto it = Registry().find(platform::FileIdentity(path));
+  auto it = Registry().find(IdentityOf(path));
   if (it == Registry().end()) return nullptr;
   std::shared_ptr<IndexEnv> env = it->second.lock();
-  if (!env) Registry().erase(it);
+  if (!env) {
+    Registry().erase(it);
+    return nullptr;
+  }
   return env;
 }
 
@@ -156,11 +196,19 @@ int16_t IndexEnv::Attach() {
 }
 
 int16_t IndexEnv::Open(const std::string& path, std::shared_ptr<IndexEnv>* out) {
+  const std::string stamp = platform::FileStamp(path);
   if (std::shared_ptr<IndexEnv> env = Registered(path)) {
-    *out = std::move(env);
-    return engine_status::kOk;
+    if (env->stamp_ == stamp || env->in_transaction() || env.use_count() > 2) {
+      KeepOpen(env);
+      *out = std::move(env);
+      return engine_status::kOk;
+    }
+    // Kept open, but the file was removed or replaced since: open it again.
+    Forget(env);
+    env.reset();
   }
-  if (!platform::CurrentEnv()->Files().Exists(path)) return engine_status::kFileMissing;
+  if (stamp.empty() && !platform::CurrentEnv()->Files().Exists(path))
+    return engine_status::kFileMissing;
   std::shared_ptr<IndexEnv> env(new IndexEnv());
   env->path_ = path;
   const int rc = OpenEnv(path, &env->env_);
@@ -170,8 +218,10 @@ int16_t IndexEnv::Open(const std::string& path, std::shared_ptr<IndexEnv>* out) 
   }
   const int16_t status = env->Attach();
   if (status != engine_status::kOk) return status;
-  env->registry_key_ = platform::FileIdentity(path);
+  env->registry_key_ = IdentityOf(path);
+  env->stamp_ = platform::FileStamp(path);
   Registry()[env->registry_key_] = env;
+  KeepOpen(env);
   *out = std::move(env);
   return engine_status::kOk;
 }
@@ -239,11 +289,15 @@ int16_t IndexEnv::Create(const std::string& path, int index_count, int longest_k
     if (c != nullptr) mdb_cursor_close(c);
     c = nullptr;
   }
-  env->registry_key_ = platform::FileIdentity(path);
+  env->registry_key_ = IdentityOf(path);
+  env->stamp_ = platform::FileStamp(path);
   Registry()[env->registry_key_] = env;
+  KeepOpen(env);
   *out = std::move(env);
   return engine_status::kOk;
 }
+
+void ReleaseKeptIndexEnvs() { Kept().clear(); }
 
 int IndexEnv::BeginRead() {
   int rc;

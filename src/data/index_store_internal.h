@@ -20,6 +20,11 @@
 //
 // LMDB must not open one file twice in one process: envs are shared through
 // a registry keyed by path, and an env closes when its last user lets go.
+// Where files may stay open between calls (platform::KeepFilesOpenBetweenCalls)
+// the registry keeps the latest envs open itself, so that a call does not
+// open an environment again (an open costs map set-up and megabytes of
+// zeroed tables); each use checks that the file is still the one opened, and
+// drops the env when it was removed or replaced.
 // Not thread-safe: the engine is used by one thread at a time.
 //
 // Inside a company transaction (transaction.h) an env that is written joins
@@ -238,6 +243,7 @@ class IndexEnv : public std::enable_shared_from_this<IndexEnv> {
 
   std::string path_;
   std::string registry_key_;  // the file identity it is registered under
+  std::string stamp_;         // the file it opened (platform::FileStamp)
   MDB_env* env_ = nullptr;
   MDB_dbi meta_ = 0;
   std::array<MDB_dbi, kMaxIndexes + 1> dbis_{};
@@ -255,6 +261,9 @@ class IndexEnv : public std::enable_shared_from_this<IndexEnv> {
   std::vector<IndexChange> child_changes_;
   std::vector<IndexChange> tx_changes_;
 };
+
+// Closes the envs kept open between calls that nothing else uses.
+void ReleaseKeptIndexEnvs();
 
 // Maps an LMDB or system error code to an engine status.
 int16_t StatusFromLmdb(int rc);

@@ -48,8 +48,7 @@ platform::Status LoadIndexDefinitions(int slot, std::string_view table) {
   }
   Slot& s = GetSlot(slot);
   TableLayout none;
-  platform::Result<std::string> bytes =
-      platform::CurrentEnv()->Files().ReadAll(DefinitionFilePath(table));
+  platform::Result<std::string> bytes = ReadDefinitionFile(DefinitionFilePath(table));
   platform::Result<TableLayout> layout =
       bytes.ok() ? ParseFieldEntries(*bytes) : platform::Result<TableLayout>(bytes.status());
   if (!layout.ok()) {

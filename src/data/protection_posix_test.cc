@@ -7,6 +7,7 @@
 
 #include "data/data_test_util.h"
 #include "data/globals.h"
+#include "data/index_store_internal.h"
 #include "data/keyed_engine.h"
 #include "data/record_file.h"
 #include "gtest/gtest.h"
@@ -20,6 +21,7 @@ TEST(ProtectionTest, AnIndexFileThatMayNotBeOpenedIsReported) {
   SetIndexMaintenance(true);
   ASSERT_TRUE(OpenTableFile(2, "TESTT", 1, env.data_dir(), "01").ok());
   CloseAllFiles();
+  internal::ReleaseKeptIndexEnvs();  // as a process that starts now
   const std::string qrc = env.data_dir() + "/TESTT01.QRC";
   if (std::system(("chattr +i '" + qrc + "' 2>/dev/null").c_str()) != 0) {
     GTEST_SKIP() << "the immutable attribute cannot be set here";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <utility>
 
 #include "data/catalogue.h"
@@ -16,6 +17,7 @@
 #include "data/record_file_internal.h"
 #include "data/transaction.h"
 #include "platform/env.h"
+#include "platform/file_identity.h"
 
 namespace qrole::data {
 
@@ -157,6 +159,30 @@ std::string DefinitionFilePath(std::string_view table) {
   return CompanyFilePath(Globals().program_directory, table, "", ".QRA");
 }
 
+platform::Result<std::string> ReadDefinitionFile(const std::string& path) {
+  platform::FileSystem& files = platform::CurrentEnv()->Files();
+  // Definitions are read at every opening of a table and hardly ever change:
+  // the bytes are kept while the file's version stays the same (only when
+  // the file system is the operating system's own, whose versions those are).
+  struct Kept {
+    std::string version;
+    std::string bytes;
+  };
+  static auto* kept = new std::map<std::string, Kept>();
+  const bool native = &files == platform::NativeFileSystem();
+  const std::string version = native ? platform::FileVersion(path) : std::string();
+  if (!version.empty()) {
+    auto it = kept->find(path);
+    if (it != kept->end() && it->second.version == version) return it->second.bytes;
+  }
+  platform::Result<std::string> bytes = files.ReadAll(path);
+  if (bytes.ok() && !version.empty()) {
+    if (kept->size() > 256) kept->clear();
+    (*kept)[path] = Kept{version, *bytes};
+  }
+  return bytes;
+}
+
 platform::Status OpenTableFile(int slot, std::string_view table, int index_mode,
                                std::string_view company_directory,
                                std::string_view company_number) {
@@ -164,9 +190,8 @@ platform::Status OpenTableFile(int slot, std::string_view table, int index_mode,
     return platform::Status::InvalidArgument("no slot " + std::to_string(slot));
   }
   CloseTableFile(slot);
-  platform::FileSystem& files = platform::CurrentEnv()->Files();
   const std::string definition_path = DefinitionFilePath(table);
-  platform::Result<std::string> definition = files.ReadAll(definition_path);
+  platform::Result<std::string> definition = ReadDefinitionFile(definition_path);
   platform::Result<TableLayout> layout = definition.ok()
                                              ? ParseFieldEntries(*definition)
                                              : platform::Result<TableLayout>(definition.status());

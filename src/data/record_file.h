@@ -32,6 +32,9 @@ std::string CompanyFilePath(std::string_view directory, std::string_view table,
 // The definition file of a table: program directory + table + ".QRA",
 // resolved the same way.
 std::string DefinitionFilePath(std::string_view table);
+// The bytes of the definition file at `path` (kept between readings while
+// the file does not change).
+platform::Result<std::string> ReadDefinitionFile(const std::string& path);
 
 // Opens `table` into `slot`: reads its definition file (field and index
 // tables), opens its record file shared for reading and writing (created

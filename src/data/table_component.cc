@@ -47,7 +47,7 @@ std::optional<TableLayout> ReadDefinition(const std::string& table) {
   platform::FileSystem& files = platform::CurrentEnv()->Files();
   const std::string path = DefinitionFilePath(table);
   if (!files.Exists(path)) return std::nullopt;
-  platform::Result<std::string> bytes = files.ReadAll(path);
+  platform::Result<std::string> bytes = ReadDefinitionFile(path);
   if (!bytes.ok()) RaiseTableError("Definición de tabla ilegible", path);
   platform::Result<TableLayout> layout = ParseFieldEntries(*bytes);
   platform::Status indexes = layout.ok() ? ParseIndexEntries(*bytes, &*layout) : layout.status();

@@ -340,7 +340,10 @@ platform::Status ApplyFiles(const CompanyEntry& company, const LogRecord& record
 
 bool TransactionInForce() { return g_active != nullptr; }
 
-void ForgetCompaniesForTesting() { Companies().clear(); }
+void ForgetCompaniesForTesting() {
+  Companies().clear();
+  ReleaseKeptIndexEnvs();
+}
 
 int JoinTransaction(const std::shared_ptr<IndexEnv>& env) {
   if (g_active == nullptr || env->in_transaction()) return MDB_SUCCESS;

@@ -20,7 +20,12 @@ class PosixEnv final : public Env {
   MessageBoxes& Messages() override { return messages_; }
   FileSystem& Files() override { return *NativeFileSystem(); }
   Clock& GetClock() override { return *NativeClock(); }
-  std::string UserName() override { return platform::UserName(); }
+  std::string UserName() override {
+    // Looked up once: the user a process runs as does not change, and each
+    // look-up reads the password database.
+    static const std::string name = platform::UserName();
+    return name;
+  }
   std::string ComputerName() override { return platform::ComputerName(); }
   std::string BootId() override { return platform::BootId(); }
   std::string KnownFolderPath(KnownFolder folder) override {

@@ -14,6 +14,21 @@ namespace qrole::platform {
 // to show or to open.
 std::string FileIdentity(const std::string& path);
 
+// What tells one file at `path` from another put there later (a file removed
+// and made again, or replaced by a rename): device and inode here, empty
+// when nothing is there. One look at the file system.
+std::string FileStamp(const std::string& path);
+
+// FileStamp plus the file's size and time of last change: changes whenever
+// the file is written. Empty when nothing is there.
+std::string FileVersion(const std::string& path);
+
+// True where a file kept open stops no other program: files and index
+// environments then stay open between calls, re-validated with FileStamp.
+// On Windows an open handle refuses the desktop program's exclusive
+// openings, so files are closed when a call ends.
+bool KeepFilesOpenBetweenCalls();
+
 }  // namespace qrole::platform
 
 #endif  // QROLE_PLATFORM_FILE_IDENTITY_H_

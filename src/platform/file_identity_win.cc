@@ -24,4 +24,31 @@ std::string FileIdentity(const std::string& path) {
   return ToUpperCase(resolved);
 }
 
+std::string FileStamp(const std::string& path) {
+  const std::wstring wide = internal::WindowsPath(CurrentEnv()->Files().Resolve(path));
+  HANDLE h = ::CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "";
+  BY_HANDLE_FILE_INFORMATION info;
+  std::string stamp;
+  if (::GetFileInformationByHandle(h, &info)) {
+    stamp = std::to_string(info.dwVolumeSerialNumber) + ":" +
+            std::to_string((uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+  }
+  ::CloseHandle(h);
+  return stamp;
+}
+
+std::string FileVersion(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  const std::wstring wide = internal::WindowsPath(CurrentEnv()->Files().Resolve(path));
+  if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return "";
+  return FileStamp(path) + ":" + std::to_string(data.nFileSizeLow) + ":" +
+         std::to_string(data.nFileSizeHigh) + ":" +
+         std::to_string(data.ftLastWriteTime.dwLowDateTime) + "." +
+         std::to_string(data.ftLastWriteTime.dwHighDateTime);
+}
+
+bool KeepFilesOpenBetweenCalls() { return false; }
+
 }  // namespace qrole::platform

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/file_identity.h"
 #include "platform/ini_document_internal.h"
 #include "platform/path.h"
 
@@ -50,11 +51,30 @@ IniSettingsStore::IniSettingsStore(std::string file_path, FileSystem* file_syste
     : file_path_(std::move(file_path)),
       file_system_(file_system != nullptr ? file_system : NativeFileSystem()) {}
 
+std::shared_ptr<const IniDocument> IniSettingsStore::Document() {
+  // The version is the operating system's view of the file: trusted only
+  // when the file system is the operating system's own (a test's wrapper
+  // may fail what the file would give).
+  const std::string version =
+      file_system_ == NativeFileSystem() ? FileVersion(file_path_) : std::string();
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!version.empty() && version == parsed_version_) return parsed_;
+  }
+  Result<std::string> text = file_system_->ReadAll(file_path_);
+  if (!text.ok()) return nullptr;
+  auto doc = std::make_shared<const IniDocument>(IniDocument::Parse(*text));
+  std::lock_guard<std::mutex> lock(mu_);
+  parsed_version_ = version;
+  parsed_ = doc;
+  return doc;
+}
+
 std::optional<std::string> IniSettingsStore::Read(const std::string& key_path,
                                                   const std::string& name) {
-  Result<std::string> text = file_system_->ReadAll(file_path_);
-  if (!text.ok()) return std::nullopt;
-  return IniDocument::Parse(*text).Get(key_path, name);
+  std::shared_ptr<const IniDocument> doc = Document();
+  if (doc == nullptr) return std::nullopt;
+  return doc->Get(key_path, name);
 }
 
 namespace {
@@ -86,8 +106,7 @@ bool Modify(FileSystem* file_system, const std::string& file_path,
 bool IniSettingsStore::EnsureKey(const std::string& key_path) {
   if (!IniDocument::IsStorableSection(key_path)) return false;
   // Nothing to lock or write when the key is there already.
-  if (Result<std::string> text = file_system_->ReadAll(file_path_);
-      text.ok() && IniDocument::Parse(*text).HasSection(key_path)) {
+  if (std::shared_ptr<const IniDocument> doc = Document(); doc && doc->HasSection(key_path)) {
     return true;
   }
   return Modify(file_system_, file_path_,

@@ -7,6 +7,8 @@
 #ifndef QROLE_PLATFORM_SETTINGS_STORE_H_
 #define QROLE_PLATFORM_SETTINGS_STORE_H_
 
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -42,8 +44,10 @@ class SettingsStore {
 //   [SOFTWARE\QRN\Valdrix\Settings]
 //   DATOS_DIR=/srv/conta/datos/
 //
-// Design: the file is the only state. Every Read parses the file afresh, so a
-// value written by another process is seen at once. Every change rewrites the
+// Design: the file is the only state. A Read parses the file again whenever
+// it changed (its FileVersion: a rename over it, a new size or time), so a
+// value written by another process is seen at once, and one that did not
+// change costs one look at the file. Every change rewrites the
 // whole file through FileSystem::WriteAllAtomic (temporary file, flush,
 // rename), so a reader never sees a half-written file, and writers are
 // serialised by an exclusive lock on the side file "<file>.lock", held from
@@ -63,6 +67,10 @@ class SettingsStore {
 // "#", a key path with "]" or a line break, and empty names or key paths.
 //
 // Thread-safe.
+namespace internal {
+class IniDocument;
+}
+
 class IniSettingsStore final : public SettingsStore {
  public:
   static constexpr int kLockTimeoutMs = 10000;
@@ -80,8 +88,16 @@ class IniSettingsStore final : public SettingsStore {
   const std::string& file_path() const { return file_path_; }
 
  private:
+  // The file parsed, or the document kept from the last parse while the
+  // file has not changed; null when it cannot be read.
+  std::shared_ptr<const internal::IniDocument> Document();
+
   const std::string file_path_;
   FileSystem* const file_system_;
+  // The document last parsed and the version of the file it came from.
+  std::mutex mu_;
+  std::string parsed_version_;
+  std::shared_ptr<const internal::IniDocument> parsed_;
 };
 
 }  // namespace qrole::platform
