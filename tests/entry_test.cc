@@ -109,6 +109,33 @@ TEST_F(EntrySocketTest, NumbersFromTheCounterAndTheirConflicts) {
   EXPECT_EQ(none.number(), -2147171498);  // 0x8004C356
 }
 
+TEST_F(EntrySocketTest, PostingsRefusedWhileStoppedAreErrors) {
+  c_.Let(e_, "Fecha", "15/03/24");
+  c_.Let(e_, "Número", "");
+  c_.Call(e_, "AñadirApunte", {"5720", "Uno", 1, 10, "1"});
+  c_.Call(e_, "GrabarAsiento");
+  // A counter set back makes the next proposal a number the journal holds:
+  // posting stops for the process, and every posting of every object is
+  // refused with an error from then on.
+  int64_t other = c_.Create("Enlace");
+  c_.Call(other, "AbrirEmpresa", {path_});
+  c_.Let(other, "Fecha", "15/03/24");
+  c_.Call(other, "PutTotal", {"CONTADORASIENTOS", "000000"});
+  c_.Let(other, "Número", "");
+  c_.Call(other, "AñadirApunte", {"5720", "Dos", 1, 10, "1"});
+  for (int64_t object : {other, e_}) {
+    c_.Call(object, "AñadirApunte", {"5720", "Tres", 1, 10, "1"});
+    RemoteError stopped = ErrorOf([&] { c_.Call(object, "GrabarAsiento"); });
+    EXPECT_EQ(stopped.number(), -2147171334);  // 0x8004C3FA
+    EXPECT_EQ(stopped.source(), "Valdrix OLE Server");
+    EXPECT_EQ(stopped.description().rfind("Grabaci\xC3\xB3n detenida", 0), 0u)
+        << stopped.description();
+  }
+  std::string rows = c_.Call(e_, "Util_LeerDatos", {"EXTRA"}).get<std::string>();
+  EXPECT_EQ(rows.find("Dos"), std::string::npos);
+  EXPECT_EQ(rows.find("Tres"), std::string::npos);
+}
+
 TEST_F(EntrySocketTest, AuditLinesOfTheClient) {
   c_.Call(e_, "AuditoriaSave", {"  Cierre de caja 3  "});
   std::string log = Log();

@@ -59,6 +59,11 @@ bool HasLinkMarker(server::Enlace& e) {
   }
 }
 
+[[noreturn]] void RaisePostingStopped(const std::string& number) {
+  RaiseObjectError(kPostingStoppedError,
+                   std::string(kPostingStoppedText) + (number.empty() ? "" : "\n" + number));
+}
+
 }  // namespace
 
 int16_t GrabarAsiento(server::Enlace& e) {
@@ -67,7 +72,7 @@ int16_t GrabarAsiento(server::Enlace& e) {
   data::SetCompany(s.company_directory, s.company_number);
   if (server::Process().stop_posting) {
     AuditoriaSave(e, kPostingStoppedLog);
-    return 0;
+    RaisePostingStopped("");
   }
   if (s.web_mode) return GrabarAsientoWeb(e);
 
@@ -81,7 +86,8 @@ int16_t GrabarAsiento(server::Enlace& e) {
   const std::string slot = retry.Run([&] { return RanuraMoneda(e); });
 
   if (!HasLinkMarker(e) && !s.entry_number_fixed) {
-    if (retry.Run([&] { return IsNumeroAsiento(e, "", true); })) return 0;
+    const std::string number = Trim(s.entry_number);
+    if (retry.Run([&] { return IsNumeroAsiento(e, "", true); })) RaisePostingStopped(number);
   }
   ctx.accounting_date = s.accounting_date;
   ctx.entry_number = s.entry_number;

@@ -181,13 +181,21 @@ TEST_F(GrabarAsientoTest, AnInvalidOtherFieldEndsThePostingAndEmptiesTheEntry) {
 TEST_F(GrabarAsientoTest, AUsedNumberPostsNothingAndStopsLaterPostings) {
   AddJournalLine("000001");
   Apunte("5720", 1, 10);
-  Post();
+  // The refusal is an error, not a quiet 0 that a client would take for a
+  // posted entry.
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), ObjectError(kPostingStoppedError));
+  EXPECT_EQ(text, std::string(kPostingStoppedText) + "\n000001");
   EXPECT_EQ(Journal().size(), 1u);  // only the line that was there
   EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(0));
   EXPECT_TRUE(server::Process().stop_posting);
+  // Every later posting of the process is refused the same way.
   Let("Número", S("000099"));
   Apunte("5720", 1, 10);
-  EXPECT_EQ(Post(), Variant::FromInteger(0));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), ObjectError(kPostingStoppedError));
+    EXPECT_EQ(text, kPostingStoppedText);
+  }
   EXPECT_EQ(Journal().size(), 1u);
   EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(1));  // kept
   std::vector<std::string> log = LogLines();
