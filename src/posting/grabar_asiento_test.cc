@@ -153,6 +153,25 @@ TEST_F(GrabarAsientoTest, TypesJournalsAndChannels) {
   EXPECT_EQ(Balance("5720", 12, 0), 10);
 }
 
+TEST_F(GrabarAsientoTest, LinesInAnotherCurrencyAddTheCompanysCurrencyToTheChart) {
+  Let("Moneda", S("USD"));
+  Let("CambioMoneda", D(2));
+  Apunte("5720", 1, 10);
+  Apunte("4300", 3, 10);  // a negative debit
+  Apunte("7000001", 2, 10);
+  Post();
+  std::vector<JournalLine> lines = Journal();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].amount, 20);
+  EXPECT_EQ(lines[0].signed_amount, 10);
+  // The chart holds what the journal's amount field holds, at every level.
+  for (const char* level : {"5", "57", "572", "5720"})
+    EXPECT_EQ(Balance(level, 12, 3), 20) << level;
+  EXPECT_EQ(Balance("4300", 12, 3), -20);
+  for (const char* level : {"7", "70", "700", "7000001"})
+    EXPECT_EQ(Balance(level, 13, 3), -20) << level;
+}
+
 TEST_F(GrabarAsientoTest, OtherFieldsNotesAndBlockCode) {
   Apunte("5720", 1, 10, "1",
          {S(""), S("000"), S(""), S("Pagado en caja"), S(""), S(" H1 "), S(" | 19=DOC-7 | ")});
