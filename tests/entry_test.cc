@@ -136,6 +136,34 @@ TEST_F(EntrySocketTest, PostingsRefusedWhileStoppedAreErrors) {
   EXPECT_EQ(rows.find("Tres"), std::string::npos);
 }
 
+TEST_F(EntrySocketTest, AHugeAccountCodeIsRefusedAtOnce) {
+  c_.Let(e_, "Fecha", "15/03/24");
+  c_.Let(e_, "Número", "");
+  c_.Call(e_, "AñadirApunte", {"5720", "Cobro", 1, 10, "1"});
+  c_.Call(e_, "AñadirApunte", {std::string(10 << 20, '5'), "Cobro", 2, 10, "1"});
+  // The answer comes within a generous bound (a code walked character by
+  // character held the server for far longer), and it is a refusal.
+  c_.SendRaw(json{{"jsonrpc", "2.0"},
+                  {"id", 77},
+                  {"method", "invoke"},
+                  {"params", {{"object", e_}, {"member", "GrabarAsiento"}, {"kind", "method"}}}}
+                 .dump() +
+             "\n");
+  json answer = c_.ReadMessage(60000);
+  ASSERT_TRUE(answer.contains("error")) << answer.dump().substr(0, 300);
+  EXPECT_EQ(answer["error"]["code"], -2147171494);  // 0x8004C35A
+  EXPECT_EQ(answer["error"]["data"]["description"].get<std::string>().rfind(
+                "Cuenta demasiado larga para el plan contable", 0),
+            0u);
+  // Nothing was written, and the server goes on serving.
+  EXPECT_EQ(c_.Call(e_, "Util_LeerDatos", {"EXTRA"}).get<std::string>().find("Cobro"),
+            std::string::npos);
+  c_.Call(e_, "AñadirApunte", {"5720", "Cobro", 1, 10, "1"});
+  EXPECT_EQ(c_.Call(e_, "GrabarAsiento"), 0);
+  c_.Call(e_, "LeerPlan", {"5"});
+  EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 10);
+}
+
 TEST_F(EntrySocketTest, AuditLinesOfTheClient) {
   c_.Call(e_, "AuditoriaSave", {"  Cierre de caja 3  "});
   std::string log = Log();

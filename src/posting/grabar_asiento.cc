@@ -8,6 +8,7 @@
 #include "platform/text_encoding.h"
 #include "posting/audit_log.h"
 #include "posting/currency_slot.h"
+#include "posting/entry_checks.h"
 #include "posting/entry_numbers.h"
 #include "posting/journal_lines.h"
 #include "posting/posting_context.h"
@@ -84,6 +85,7 @@ int16_t GrabarAsiento(server::Enlace& e) {
     throw AutomationError(5000, "GrabarAsiento", "La fecha está vacía");
   retry.Run([&] { e.OpenCompanyFiles(); });
   const std::string slot = retry.Run([&] { return RanuraMoneda(e); });
+  CheckPendingEntry(e);
 
   if (!HasLinkMarker(e) && !s.entry_number_fixed) {
     const std::string number = Trim(s.entry_number);

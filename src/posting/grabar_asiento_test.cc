@@ -4,6 +4,7 @@
 
 #include "automation/convert.h"
 #include "data/table_component.h"
+#include "posting/entry_checks.h"
 #include "posting/posting_context.h"
 #include "posting/posting_retry.h"
 #include "posting/posting_test_util.h"
@@ -228,6 +229,36 @@ TEST_F(GrabarAsientoTest, AUsedNumberPostsNothingAndStopsLaterPostings) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1].number, "000099");
   EXPECT_EQ(lines[2].number, "000099");
+}
+
+TEST_F(GrabarAsientoTest, AnAccountLongerThanTheChartFieldRefusesTheWholeEntry) {
+  // Cut to the field, the code would name another account; walked level by
+  // level, ten million characters would hold the server for ever.
+  Apunte("5720", 1, 10);
+  Apunte(std::string(10 << 20, '5'), 2, 10);
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), ObjectError(50010));
+  EXPECT_EQ(text,
+            std::string(kAccountTooLongText) + "10 caracteres)\n" + std::string(40, '5') + "...");
+  EXPECT_TRUE(Journal().empty());
+  for (const char* level : {"5", "57", "572", "5720"}) {
+    EXPECT_EQ(Balance(level, 12, 3), 0) << level;
+    EXPECT_EQ(Balance(level, 13, 3), 0) << level;
+  }
+  EXPECT_EQ(CounterInFile(), "      ");
+  EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(0));
+  std::vector<std::string> log = LogLines();
+  EXPECT_NE(log.back().find("Cuenta demasiado larga: 5555"), std::string::npos);
+
+  // Ten characters fit, counted as the file stores them ("ñ" is one).
+  Let("Número", S(""));
+  Apunte("5720000001", 1, 10);
+  Apunte("430000000ñ", 2, 10);
+  EXPECT_EQ(Post(), Variant::FromInteger(0));
+  std::vector<JournalLine> lines = Journal();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].account, "430000000ñ");
+  EXPECT_EQ(Balance("430000000ñ", 13, 3), -10);
 }
 
 TEST_F(GrabarAsientoTest, TheLinkMarkerSkipsTheNumberCheck) {
