@@ -164,6 +164,20 @@ TEST_F(EntrySocketTest, AHugeAccountCodeIsRefusedAtOnce) {
   EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 10);
 }
 
+TEST_F(EntrySocketTest, AnAmountThatCannotBeStoredIsAnOverflow) {
+  c_.Let(e_, "Fecha", "15/03/24");
+  c_.Let(e_, "Número", "");
+  c_.Call(e_, "AñadirApunte", {"5720", "Enorme", 1, 1e307, "1"});
+  c_.Call(e_, "AñadirApunte", {"4300", "Enorme", 2, 1e307, "1"});
+  RemoteError overflow = ErrorOf([&] { c_.Call(e_, "GrabarAsiento"); });
+  EXPECT_EQ(overflow.number(), 6);
+  EXPECT_EQ(overflow.description(), "Overflow");
+  EXPECT_EQ(c_.Call(e_, "Util_LeerDatos", {"EXTRA"}).get<std::string>().find("Enorme"),
+            std::string::npos);
+  c_.Call(e_, "LeerPlan", {"5720"});
+  EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 0);
+}
+
 TEST_F(EntrySocketTest, AuditLinesOfTheClient) {
   c_.Call(e_, "AuditoriaSave", {"  Cierre de caja 3  "});
   std::string log = Log();

@@ -1,6 +1,9 @@
 #include "posting/entry_checks.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +15,7 @@
 #include "platform/text_encoding.h"
 #include "posting/audit_log.h"
 #include "qrole/error.h"
+#include "server/currency.h"
 #include "server/enlace.h"
 
 namespace qrole::posting {
@@ -25,6 +29,25 @@ constexpr int kChartSlot = 1;
 constexpr int kChartAccount = 1;
 // How much of a refused code the description and the log show.
 constexpr size_t kShownCode = 40;
+
+// The pending lines of a collection and their Double fields; `converted`
+// when the posting also stores the amounts in the company's currencies.
+struct AmountFields {
+  Col collection;
+  std::initializer_list<const char*> fields;
+  bool converted;
+};
+
+const AmountFields kAmounts[] = {
+    {Col::kApuntes, {"Importe"}, true},
+    {Col::kIva, {"Base", "TOTAL", "CuotaProrrata", "Liquido"}, false},
+    {Col::kCartera, {"Importe"}, false},
+    {Col::kAnalitica, {"Importe"}, true},
+    {Col::kRetenciones,
+     {"Base", "PRetencion", "PRetEspecie", "BaseEsp", "Retencion", "Retesp", "Liquido", "Gastos",
+      "IngCtaEfect", "IngCtaReper"},
+     false},
+};
 
 template <class F>
 void ForEachLine(server::Enlace& e, Col c, F f) {
@@ -60,6 +83,38 @@ std::optional<std::string> TooLongAccount(server::Enlace& e, size_t width) {
   return found;
 }
 
+// False for a NaN too.
+bool Storable(double amount) { return std::fabs(amount) <= kLargestAmount; }
+
+// The first amount of the entry, given or converted, that cannot be stored.
+std::optional<double> UnstorableAmount(server::Enlace& e) {
+  std::optional<double> found;
+  for (const AmountFields& kind : kAmounts) {
+    ForEachLine(e, kind.collection, [&](RecordObject& line) {
+      for (const char* field : kind.fields) {
+        if (found) return;
+        const double amount = line.GetDbl(field);
+        if (!Storable(amount)) {
+          found = amount;
+          return;
+        }
+        if (!kind.converted) continue;
+        const server::ConvertedAmount c = server::ConvertirImporte(e, amount);
+        if (!Storable(c.pesetas)) found = c.pesetas;
+        if (!Storable(c.euros)) found = c.euros;
+      }
+    });
+    if (found) break;
+  }
+  return found;
+}
+
+std::string AmountText(double amount) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", amount);
+  return text;
+}
+
 // Logs the refusal, closes the files and empties the entry, as a refused
 // posting does.
 void Refuse(server::Enlace& e, const std::string& log) {
@@ -78,6 +133,10 @@ void CheckPendingEntry(server::Enlace& e) {
       RaiseObjectError(50010,
                        kAccountTooLongText + std::to_string(width) + " caracteres)\n" + shown);
     }
+  }
+  if (const std::optional<double> amount = UnstorableAmount(e)) {
+    Refuse(e, "Importe fuera de rango: " + AmountText(*amount));
+    RaiseRuntimeError(runtime_error::kOverflow);
   }
 }
 

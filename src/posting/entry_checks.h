@@ -9,6 +9,14 @@
 // OLE Server", description kAccountTooLongText + the field's width + "
 // caracteres)" + a line feed + the start of the code.
 //
+// Every amount of the entry (each Double of its journal, VAT, portfolio,
+// analytic and withholding lines), and the company- and second-currency
+// amounts of its journal and analytic lines, must lie within
+// ±kLargestAmount: beyond it the rounding to the currency's decimals and the
+// rates and sums applied while posting could leave the range of a Double,
+// and the amount could not be stored. Otherwise the entry is refused with
+// the runtime's 6 "Overflow".
+//
 // A refused entry is emptied, as after any failed posting, and the refusal
 // is written to the posting log.
 #ifndef QROLE_POSTING_ENTRY_CHECKS_H_
@@ -20,6 +28,7 @@ class Enlace;
 
 namespace qrole::posting {
 
+inline constexpr double kLargestAmount = 1e300;
 inline constexpr char kAccountTooLongText[] =
     "Cuenta demasiado larga para el plan contable (máximo ";
 

@@ -261,6 +261,50 @@ TEST_F(GrabarAsientoTest, AnAccountLongerThanTheChartFieldRefusesTheWholeEntry) 
   EXPECT_EQ(Balance("430000000ñ", 13, 3), -10);
 }
 
+TEST_F(GrabarAsientoTest, AmountsThatCannotBeStoredRefuseTheWholeEntry) {
+  auto refused = [&] {
+    std::string text;
+    EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), runtime_error::kOverflow);
+    EXPECT_EQ(text, "Overflow");
+    EXPECT_TRUE(Journal().empty());
+    EXPECT_EQ(Balance("5720", 12, 3), 0);
+    EXPECT_EQ(Balance("5", 12, 3), 0);
+    EXPECT_EQ(CounterInFile(), "      ");
+    EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(0));
+    Let("Número", S(""));
+  };
+  // Rounded to cents, 1e307 leaves the range of a Double: it was stored as
+  // 0 in the journal while the balances received it.
+  Apunte("5720", 1, 1e307);
+  refused();
+  EXPECT_NE(LogLines().back().find("Importe fuera de rango: 1e+307"), std::string::npos);
+  // The amount of another line than the first, of a VAT line, of a
+  // portfolio line: nothing of the entry is written.
+  Apunte("5720", 1, 10);
+  Apunte("7000001", 2, -1e301);
+  refused();
+  Apunte("5720", 1, 10);
+  Call("AñadirIVA",
+       {S("4300001"), S("4770000"), S("F1"), S("15/03/24"), S("21"), S("R"), D(1e301), D(0)});
+  refused();
+  Apunte("5720", 1, 10);
+  Call("AñadirCartera", {S("15/04/24"), S("4300001"), S("Banco"), S("x"), D(-1e305)});
+  refused();
+  // An amount converted into the company's currency by a huge rate.
+  Let("Moneda", S("USD"));
+  Let("CambioMoneda", D(1e299));
+  Apunte("5720", 1, 10);
+  refused();
+  Let("Moneda", S(""));
+  Let("CambioMoneda", D(0));
+
+  // Large amounts that fit are posted.
+  Apunte("5720", 1, 1e15);
+  Apunte("7000001", 2, 1e15);
+  EXPECT_EQ(Post(), Variant::FromInteger(0));
+  EXPECT_EQ(Balance("5720", 12, 3), 1e15);
+}
+
 TEST_F(GrabarAsientoTest, TheLinkMarkerSkipsTheNumberCheck) {
   AddJournalLine("000001");
   Apunte("5720", 1, 10, "1", {S(""), S("000"), S(""), S("AsientoDeEnlace")});
