@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
+#include <vector>
+
 #include "qrole/client.h"
 #include "support/remote_error.h"
 #include "support/server_process.h"
@@ -129,6 +132,34 @@ TEST_F(CompanySocketTest, ParametersAndSettingsText) {
   int64_t list = HandleOf(config);
   EXPECT_EQ(c_.Get(list, "Count"), 72);
   EXPECT_EQ(c_.Call(list, "Item", {72}), "IVA\t21");
+}
+
+TEST_F(CompanySocketTest, SettingsAndNamesCannotSmuggleLinesOrCutFileNames) {
+  std::string path = Create("Eta", {"24"});
+  Open(path);
+  c_.Call(e_, "PUT_TOTAL", {"Serie", "A"});
+  const std::string before = ReadFileText(path);
+  // A value with CR LF would have written a "GLOBAL_DIR" line of its own.
+  for (const auto& call : std::vector<std::function<void()>>{
+           [&] { c_.Let(e_, "Config", "x\r\nGLOBAL_DIR=/tmp/otro", {"Serie"}); },
+           [&] {
+             c_.Call(e_, "PUT_TOTAL", {"Serie", "x\r\nGLOBAL_DIR=/tmp/otro"});
+           },
+           [&] {
+             c_.Call(e_, "PutTotal", {"Serie\nGLOBAL_DIR", "x"});
+           }}) {
+    RemoteError e = ErrorOf(call);
+    EXPECT_EQ(e.number(), 5);
+    EXPECT_NE(e.description().find("saltos de l\xC3\xADnea"), std::string::npos) << e.description();
+  }
+  EXPECT_EQ(ReadFileText(path), before);
+  EXPECT_EQ(c_.Get(e_, "Config", {"Global_Dir"}), "");
+
+  // A NUL in a company name would cut the file name before ".QRT".
+  RemoteError cut = ErrorOf([&] { Create(std::string("Theta\0Oculta", 12)); });
+  EXPECT_EQ(cut.number(), 75);
+  EXPECT_FALSE(Exists(server_.data_dir() + "/Theta"));
+  EXPECT_EQ(c_.Get(HandleOf(c_.Get(e_, "Empresas")), "Count"), 1);
 }
 
 TEST_F(CompanySocketTest, AccountingDateWithAJulyOpening) {

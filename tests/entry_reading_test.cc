@@ -89,6 +89,19 @@ TEST_F(EntryReadingSocketTest, ReadsAPostedEntryBack) {
   EXPECT_EQ(bad.number(), -2147171501);  // 0x8004C353
 }
 
+TEST_F(EntryReadingSocketTest, ShortDateForms) {
+  PostEntry("05/03/24", "Cinco");
+  PostEntry("20/03/24", "Veinte");
+  c_.Call(e_, "LeerAsiento", {"5/03/24", "000001"});
+  EXPECT_EQ(Cursor(), "240305 000001");
+  EXPECT_EQ(Field("Apunte", 1, "Descripción"), "Cinco");
+  c_.Call(e_, "LeerAsiento", {"20/03", "000002"});
+  EXPECT_EQ(Cursor(), "240320 000002");
+  EXPECT_EQ(Field("Apunte", 1, "Descripción"), "Veinte");
+  RemoteError bad = ErrorOf([&] { c_.Call(e_, "LeerAsiento", {"20/3x", "000002"}); });
+  EXPECT_EQ(bad.number(), -2147171501);  // 0x8004C353
+}
+
 TEST_F(EntryReadingSocketTest, WalksTheJournal) {
   PostEntry("15/03/24", "Uno");
   PostEntry("10/03/24", "Dos");

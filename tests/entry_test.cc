@@ -117,6 +117,75 @@ TEST_F(EntrySocketTest, NumbersFromTheCounterAndTheirConflicts) {
   EXPECT_EQ(none.number(), -2147171498);  // 0x8004C356
 }
 
+TEST_F(EntrySocketTest, PostingsRefusedWhileStoppedAreErrors) {
+  c_.Let(e_, "Fecha", "15/03/24");
+  c_.Let(e_, "Número", "");
+  c_.Call(e_, "AñadirApunte", {"5720", "Uno", 1, 10, "1"});
+  c_.Call(e_, "GrabarAsiento");
+  // A counter set back makes the next proposal a number the journal holds:
+  // posting stops for the process, and every posting of every object is
+  // refused with an error from then on.
+  int64_t other = c_.Create("Enlace");
+  c_.Call(other, "AbrirEmpresa", {path_});
+  c_.Let(other, "Fecha", "15/03/24");
+  c_.Call(other, "PutTotal", {"CONTADORASIENTOS", "000000"});
+  c_.Let(other, "Número", "");
+  c_.Call(other, "AñadirApunte", {"5720", "Dos", 1, 10, "1"});
+  for (int64_t object : {other, e_}) {
+    c_.Call(object, "AñadirApunte", {"5720", "Tres", 1, 10, "1"});
+    RemoteError stopped = ErrorOf([&] { c_.Call(object, "GrabarAsiento"); });
+    EXPECT_EQ(stopped.number(), -2147171334);  // 0x8004C3FA
+    EXPECT_EQ(stopped.source(), "Valdrix OLE Server");
+    EXPECT_EQ(stopped.description().rfind("Grabaci\xC3\xB3n detenida", 0), 0u)
+        << stopped.description();
+  }
+  std::string rows = c_.Call(e_, "Util_LeerDatos", {"EXTRA"}).get<std::string>();
+  EXPECT_EQ(rows.find("Dos"), std::string::npos);
+  EXPECT_EQ(rows.find("Tres"), std::string::npos);
+}
+
+TEST_F(EntrySocketTest, AHugeAccountCodeIsRefusedAtOnce) {
+  c_.Let(e_, "Fecha", "15/03/24");
+  c_.Let(e_, "Número", "");
+  c_.Call(e_, "AñadirApunte", {"5720", "Cobro", 1, 10, "1"});
+  c_.Call(e_, "AñadirApunte", {std::string(10 << 20, '5'), "Cobro", 2, 10, "1"});
+  // The answer comes within a generous bound (a code walked character by
+  // character held the server for far longer), and it is a refusal.
+  c_.SendRaw(json{{"jsonrpc", "2.0"},
+                  {"id", 77},
+                  {"method", "invoke"},
+                  {"params", {{"object", e_}, {"member", "GrabarAsiento"}, {"kind", "method"}}}}
+                 .dump() +
+             "\n");
+  json answer = c_.ReadMessage(60000);
+  ASSERT_TRUE(answer.contains("error")) << answer.dump().substr(0, 300);
+  EXPECT_EQ(answer["error"]["code"], -2147171494);  // 0x8004C35A
+  EXPECT_EQ(answer["error"]["data"]["description"].get<std::string>().rfind(
+                "Cuenta demasiado larga para el plan contable", 0),
+            0u);
+  // Nothing was written, and the server goes on serving.
+  EXPECT_EQ(c_.Call(e_, "Util_LeerDatos", {"EXTRA"}).get<std::string>().find("Cobro"),
+            std::string::npos);
+  c_.Call(e_, "AñadirApunte", {"5720", "Cobro", 1, 10, "1"});
+  EXPECT_EQ(c_.Call(e_, "GrabarAsiento"), 0);
+  c_.Call(e_, "LeerPlan", {"5"});
+  EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 10);
+}
+
+TEST_F(EntrySocketTest, AnAmountThatCannotBeStoredIsAnOverflow) {
+  c_.Let(e_, "Fecha", "15/03/24");
+  c_.Let(e_, "Número", "");
+  c_.Call(e_, "AñadirApunte", {"5720", "Enorme", 1, 1e307, "1"});
+  c_.Call(e_, "AñadirApunte", {"4300", "Enorme", 2, 1e307, "1"});
+  RemoteError overflow = ErrorOf([&] { c_.Call(e_, "GrabarAsiento"); });
+  EXPECT_EQ(overflow.number(), 6);
+  EXPECT_EQ(overflow.description(), "Overflow");
+  EXPECT_EQ(c_.Call(e_, "Util_LeerDatos", {"EXTRA"}).get<std::string>().find("Enorme"),
+            std::string::npos);
+  c_.Call(e_, "LeerPlan", {"5720"});
+  EXPECT_EQ(c_.Call(e_, "PlanDebe", {1, 3}), 0);
+}
+
 TEST_F(EntrySocketTest, AuditLinesOfTheClient) {
   c_.Call(e_, "AuditoriaSave", {"  Cierre de caja 3  "});
   std::string log = Log();

@@ -76,7 +76,9 @@
 // cannot be read, 0x80040000 + kConditionError; any other misuse or failure,
 // 0x80040000 + kTableError; a record that stays locked by another process,
 // the record code's kFileInUseError (data_errors.h). Descriptions are in
-// Spanish, a line feed, and the offending text.
+// Spanish, a line feed, and the offending text. A number beyond a Double's
+// range given to a numeric field raises the runtime's 6 "Overflow" (source
+// "QROLE75"): it cannot be stored.
 //
 // Not thread-safe: one thread at a time, as the rest of the data layer.
 

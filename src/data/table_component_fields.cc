@@ -2,6 +2,7 @@
 // position, and as bytes; Variants in, Variants out.
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "data/number_codec.h"
 #include "data/table_component_internal.h"
 #include "platform/text_encoding.h"
+#include "qrole/error.h"
 
 namespace qrole::data {
 
@@ -117,7 +119,10 @@ void TableComponent::Impl::SetValueAt(int position, const Variant& value) {
   if (IsLongContentType(f.type)) {
     long_values[f.code] = platform::Utf8ToCp1252(VariantText(value));
   } else if (IsNumericType(f.type)) {
-    const std::string text = ShortestText(VariantNumber(value, FieldName(f)));
+    const double number = VariantNumber(value, FieldName(f));
+    // Written as text, a number beyond a Double's range would read back as 0.
+    if (!std::isfinite(number)) RaiseRuntimeError(runtime_error::kOverflow);
+    const std::string text = ShortestText(number);
     CheckStorable(f, text);
     t.record.SetRaw(position, text);
   } else if (IsDateType(f.type)) {

@@ -3,6 +3,7 @@
 // contents, values checked on the way in, and the record lock of Edit
 // (between two processes: table_component_posix_test.cc).
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -299,6 +300,14 @@ TEST_F(TableComponentWriteTest, ValuesAreCheckedAndConvertedOnTheWayIn) {
            [&] { table_.SetFieldByPositionOrName("NOEXISTE", "x"); }}) {
     EXPECT_EQ(ErrorOf(bad).number(), ObjectError(kTableError));
   }
+  // A number no Double holds is not stored as 0.
+  for (auto overflow : std::vector<std::function<void()>>{
+           [&] { table_.SetField(6, 0, Variant::FromDouble(HUGE_VAL)); },
+           [&] { table_.SetField(6, 0, Variant::FromDouble(-HUGE_VAL)); },
+           [&] { table_.SetField(6, 0, Variant::FromDouble(std::nan(""))); }}) {
+    EXPECT_EQ(ErrorOf(overflow).number(), runtime_error::kOverflow);
+  }
+  EXPECT_EQ(table_.GetField(6).dbl(), 12.5);
   table_.Update();
   const int32_t record = table_.LastRecordNumber();
   EXPECT_EQ(table_.GetField(30).str(), "por posición" + std::string(8, ' '));

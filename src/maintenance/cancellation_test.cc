@@ -211,7 +211,7 @@ TEST_F(CancellationTest, LinesComeOutOfTheirOwnPeriodWhateverTheirTypeAndCurrenc
   ASSERT_EQ(Debit("5720", 14), 100);
   ASSERT_EQ(Debit("572", 0), -30);
   ASSERT_EQ(Credit("57", 13), 30);
-  // A line in another currency holds in the chart what posting put there.
+  // A line in another currency is held in the company's currency.
   Let("Moneda", S("USD"));
   Let("CambioMoneda", D(2));
   const std::string other = Entry();
@@ -219,7 +219,7 @@ TEST_F(CancellationTest, LinesComeOutOfTheirOwnPeriodWhateverTheirTypeAndCurrenc
   Post();
   Let("Moneda", S(""));
   Let("CambioMoneda", D(0));
-  ASSERT_NE(Debit("5720"), 0);
+  ASSERT_EQ(Debit("5720"), 20);
 
   Call("AnularAsiento", {S("15/03/24"), S(number)});
   Call("AnularAsiento", {S("15/03/2024"), S(other)});
@@ -231,6 +231,26 @@ TEST_F(CancellationTest, LinesComeOutOfTheirOwnPeriodWhateverTheirTypeAndCurrenc
     }
   }
   EXPECT_EQ(Credit("4300"), 0);
+}
+
+TEST_F(CancellationTest, ForeignCurrencyLinesComeOutInTheCompanysCurrency) {
+  Let("Moneda", S("USD"));
+  Let("CambioMoneda", D(2));
+  Entry();
+  Line("5720", 1, 10, "1", "R-1");
+  Line("4300", 2, 10, "1", "R-2");
+  Post();
+  Let("Moneda", S(""));
+  Let("CambioMoneda", D(0));
+  // Posted as the journal holds it: 10 dollars are 20 in the company's
+  // currency.
+  ASSERT_EQ(Debit("5720"), 20);
+  ASSERT_EQ(Credit("4300"), -20);
+  Call("AnularApuntePorRegistro", {L(RecordOf("EXTRA", "REFERENCIA = R-1"))});
+  Call("AnularApuntePorReferencia", {S("R-2")});
+  EXPECT_EQ(Count("EXTRA"), 0);
+  for (const char* level : {"5", "57", "572", "5720"}) EXPECT_EQ(Debit(level), 0) << level;
+  for (const char* level : {"4", "43", "430", "4300"}) EXPECT_EQ(Credit(level), 0) << level;
 }
 
 TEST_F(CancellationTest, AnularAsientoRefusesALockedEntryAndBadArguments) {

@@ -33,7 +33,6 @@ constexpr int kLineAccount = 2;
 constexpr int kLineSide = 5;
 constexpr int kLineAmount = 6;
 constexpr int kLineJournal = 8;
-constexpr int kLineOwnAmount = 13;
 // Index of the journal by account + date.
 constexpr int kJournalByAccount = 2;
 
@@ -184,8 +183,7 @@ JournalLineBalance JournalLineFromSlot() {
   line.date = journal.Value(journal.FieldByCode(kLineDate));
   line.side = Trim(journal.Value(journal.FieldByCode(kLineSide)));
   line.journal = Trim(journal.Value(journal.FieldByCode(kLineJournal)));
-  line.amount = journal.Number(journal.FieldByCode(kLineOwnAmount));
-  if (line.amount == 0) line.amount = journal.Number(journal.FieldByCode(kLineAmount));
+  line.amount = journal.Number(journal.FieldByCode(kLineAmount));
   return line;
 }
 

@@ -6,8 +6,9 @@
 // Posting adds a line to every chart account whose code begins the line's
 // account (the account itself and each level above it that the chart
 // holds), in the debit (side "1") or credit (side "2") element of its
-// period, with its signed amount in its own currency: credits accumulate as
-// negative amounts. Taking a line out reverses exactly that, so that the
+// period, with its signed amount in the company's currency (the journal's
+// amount field, whatever currency the line was given in): credits
+// accumulate as negative amounts. Taking a line out reverses exactly that, so that the
 // chart keeps holding the sum of the lines left in the journal.
 //
 // The routines work on the record slots of the open company: the chart
@@ -42,9 +43,7 @@ struct JournalLineBalance {
 };
 
 // The line whose values the journal slot holds (read with ReadRecord). The
-// amount is the line's signed amount in its own currency (field 13), or its
-// base-currency amount (field 6) when the former is 0 (lines written by
-// programs that leave it empty).
+// amount is the line's signed amount in the company's currency (field 6).
 JournalLineBalance JournalLineFromSlot();
 
 // The balance element of a line: 0 for journal "A", 13 for "B", 14 for "C",

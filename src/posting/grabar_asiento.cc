@@ -9,6 +9,7 @@
 #include "platform/text_encoding.h"
 #include "posting/audit_log.h"
 #include "posting/currency_slot.h"
+#include "posting/entry_checks.h"
 #include "posting/entry_numbers.h"
 #include "posting/journal_lines.h"
 #include "posting/posting_context.h"
@@ -62,6 +63,11 @@ bool HasLinkMarker(server::Enlace& e) {
   }
 }
 
+[[noreturn]] void RaisePostingStopped(const std::string& number) {
+  RaiseObjectError(kPostingStoppedError,
+                   std::string(kPostingStoppedText) + (number.empty() ? "" : "\n" + number));
+}
+
 }  // namespace
 
 int16_t GrabarAsiento(server::Enlace& e) {
@@ -70,7 +76,7 @@ int16_t GrabarAsiento(server::Enlace& e) {
   data::SetCompany(s.company_directory, s.company_number);
   if (server::Process().stop_posting) {
     AuditoriaSave(e, kPostingStoppedLog);
-    return 0;
+    RaisePostingStopped("");
   }
   if (s.web_mode) return GrabarAsientoWeb(e);
 
@@ -85,9 +91,11 @@ int16_t GrabarAsiento(server::Enlace& e) {
   data::CompanyTransaction tx(s.company_directory, s.company_number);
   retry.Run([&] { e.OpenCompanyFiles(); });
   const std::string slot = retry.Run([&] { return RanuraMoneda(e); });
+  CheckPendingEntry(e);
 
   if (!HasLinkMarker(e) && !s.entry_number_fixed) {
-    if (retry.Run([&] { return IsNumeroAsiento(e, "", true); })) return 0;
+    const std::string number = Trim(s.entry_number);
+    if (retry.Run([&] { return IsNumeroAsiento(e, "", true); })) RaisePostingStopped(number);
   }
   ctx.accounting_date = s.accounting_date;
   ctx.entry_number = s.entry_number;

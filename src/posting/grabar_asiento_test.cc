@@ -4,6 +4,7 @@
 
 #include "automation/convert.h"
 #include "data/table_component.h"
+#include "posting/entry_checks.h"
 #include "posting/posting_context.h"
 #include "posting/posting_retry.h"
 #include "posting/posting_test_util.h"
@@ -153,6 +154,25 @@ TEST_F(GrabarAsientoTest, TypesJournalsAndChannels) {
   EXPECT_EQ(Balance("5720", 12, 0), 10);
 }
 
+TEST_F(GrabarAsientoTest, LinesInAnotherCurrencyAddTheCompanysCurrencyToTheChart) {
+  Let("Moneda", S("USD"));
+  Let("CambioMoneda", D(2));
+  Apunte("5720", 1, 10);
+  Apunte("4300", 3, 10);  // a negative debit
+  Apunte("7000001", 2, 10);
+  Post();
+  std::vector<JournalLine> lines = Journal();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].amount, 20);
+  EXPECT_EQ(lines[0].signed_amount, 10);
+  // The chart holds what the journal's amount field holds, at every level.
+  for (const char* level : {"5", "57", "572", "5720"})
+    EXPECT_EQ(Balance(level, 12, 3), 20) << level;
+  EXPECT_EQ(Balance("4300", 12, 3), -20);
+  for (const char* level : {"7", "70", "700", "7000001"})
+    EXPECT_EQ(Balance(level, 13, 3), -20) << level;
+}
+
 TEST_F(GrabarAsientoTest, OtherFieldsNotesAndBlockCode) {
   Apunte("5720", 1, 10, "1",
          {S(""), S("000"), S(""), S("Pagado en caja"), S(""), S(" H1 "), S(" | 19=DOC-7 | ")});
@@ -181,13 +201,21 @@ TEST_F(GrabarAsientoTest, AnInvalidOtherFieldEndsThePostingAndEmptiesTheEntry) {
 TEST_F(GrabarAsientoTest, AUsedNumberPostsNothingAndStopsLaterPostings) {
   AddJournalLine("000001");
   Apunte("5720", 1, 10);
-  Post();
+  // The refusal is an error, not a quiet 0 that a client would take for a
+  // posted entry.
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), ObjectError(kPostingStoppedError));
+  EXPECT_EQ(text, std::string(kPostingStoppedText) + "\n000001");
   EXPECT_EQ(Journal().size(), 1u);  // only the line that was there
   EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(0));
   EXPECT_TRUE(server::Process().stop_posting);
+  // Every later posting of the process is refused the same way.
   Let("Número", S("000099"));
   Apunte("5720", 1, 10);
-  EXPECT_EQ(Post(), Variant::FromInteger(0));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), ObjectError(kPostingStoppedError));
+    EXPECT_EQ(text, kPostingStoppedText);
+  }
   EXPECT_EQ(Journal().size(), 1u);
   EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(1));  // kept
   std::vector<std::string> log = LogLines();
@@ -201,6 +229,80 @@ TEST_F(GrabarAsientoTest, AUsedNumberPostsNothingAndStopsLaterPostings) {
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1].number, "000099");
   EXPECT_EQ(lines[2].number, "000099");
+}
+
+TEST_F(GrabarAsientoTest, AnAccountLongerThanTheChartFieldRefusesTheWholeEntry) {
+  // Cut to the field, the code would name another account; walked level by
+  // level, ten million characters would hold the server for ever.
+  Apunte("5720", 1, 10);
+  Apunte(std::string(10 << 20, '5'), 2, 10);
+  std::string text;
+  EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), ObjectError(50010));
+  EXPECT_EQ(text,
+            std::string(kAccountTooLongText) + "10 caracteres)\n" + std::string(40, '5') + "...");
+  EXPECT_TRUE(Journal().empty());
+  for (const char* level : {"5", "57", "572", "5720"}) {
+    EXPECT_EQ(Balance(level, 12, 3), 0) << level;
+    EXPECT_EQ(Balance(level, 13, 3), 0) << level;
+  }
+  EXPECT_EQ(CounterInFile(), "      ");
+  EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(0));
+  std::vector<std::string> log = LogLines();
+  EXPECT_NE(log.back().find("Cuenta demasiado larga: 5555"), std::string::npos);
+
+  // Ten characters fit, counted as the file stores them ("ñ" is one).
+  Let("Número", S(""));
+  Apunte("5720000001", 1, 10);
+  Apunte("430000000ñ", 2, 10);
+  EXPECT_EQ(Post(), Variant::FromInteger(0));
+  std::vector<JournalLine> lines = Journal();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].account, "430000000ñ");
+  EXPECT_EQ(Balance("430000000ñ", 13, 3), -10);
+}
+
+TEST_F(GrabarAsientoTest, AmountsThatCannotBeStoredRefuseTheWholeEntry) {
+  auto refused = [&] {
+    std::string text;
+    EXPECT_EQ(ErrorNumber([&] { Post(); }, &text), runtime_error::kOverflow);
+    EXPECT_EQ(text, "Overflow");
+    EXPECT_TRUE(Journal().empty());
+    EXPECT_EQ(Balance("5720", 12, 3), 0);
+    EXPECT_EQ(Balance("5", 12, 3), 0);
+    EXPECT_EQ(CounterInFile(), "      ");
+    EXPECT_EQ(Get("ContadorApuntes"), Variant::FromLong(0));
+    Let("Número", S(""));
+  };
+  // Rounded to cents, 1e307 leaves the range of a Double: it was stored as
+  // 0 in the journal while the balances received it.
+  Apunte("5720", 1, 1e307);
+  refused();
+  EXPECT_NE(LogLines().back().find("Importe fuera de rango: 1e+307"), std::string::npos);
+  // The amount of another line than the first, of a VAT line, of a
+  // portfolio line: nothing of the entry is written.
+  Apunte("5720", 1, 10);
+  Apunte("7000001", 2, -1e301);
+  refused();
+  Apunte("5720", 1, 10);
+  Call("AñadirIVA",
+       {S("4300001"), S("4770000"), S("F1"), S("15/03/24"), S("21"), S("R"), D(1e301), D(0)});
+  refused();
+  Apunte("5720", 1, 10);
+  Call("AñadirCartera", {S("15/04/24"), S("4300001"), S("Banco"), S("x"), D(-1e305)});
+  refused();
+  // An amount converted into the company's currency by a huge rate.
+  Let("Moneda", S("USD"));
+  Let("CambioMoneda", D(1e299));
+  Apunte("5720", 1, 10);
+  refused();
+  Let("Moneda", S(""));
+  Let("CambioMoneda", D(0));
+
+  // Large amounts that fit are posted.
+  Apunte("5720", 1, 1e15);
+  Apunte("7000001", 2, 1e15);
+  EXPECT_EQ(Post(), Variant::FromInteger(0));
+  EXPECT_EQ(Balance("5720", 12, 3), 1e15);
 }
 
 TEST_F(GrabarAsientoTest, TheLinkMarkerSkipsTheNumberCheck) {

@@ -239,7 +239,8 @@ bool PostJournalLines(PostingContext& ctx, PostingRetry& retry, const std::strin
       retry.Run([&] { pdf = AttachPdf(ctx, journal, stored, image, trimmed); });
       if (!pdf) ctx.Defer(kStatusNotPdf, "");
     }
-    ActualizarSaldos(ctx, retry, trimmed, tipo, diario, amount);
+    // The chart holds the company's currency, as the journal's amount.
+    ActualizarSaldos(ctx, retry, trimmed, tipo, diario, pesetas);
   }
   journal.Close();
   return written;

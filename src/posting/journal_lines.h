@@ -31,7 +31,8 @@ std::string ValidJournal(const std::string& diario);
 // first 1, 2, ... n characters: the debit (TIPO 1) or credit (TIPO 2) element
 // of the line's period (journal "A" opening, "B" regularisation, "C"
 // closing, otherwise the month of the accounting date) grows by the line's
-// signed amount. Other types leave the balances alone.
+// signed amount in the company's currency (the journal's amount field).
+// Other types leave the balances alone.
 void ActualizarSaldos(PostingContext& ctx, PostingRetry& retry, const std::string& account,
                       int tipo, const std::string& journal, double signed_amount);
 

@@ -45,9 +45,20 @@ Variant ByteOf(data::TableComponent& t, int code) {
 }
 Variant S(std::string s) { return Variant::FromString(std::move(s)); }
 
-// The accounting date of a client's date text, in the stored form.
+// The accounting date of a client's date text, in the stored form. Besides
+// the forms of an accounting date, the short forms of the date codec are
+// read: d/mm/yy as 0d/mm/yy, and dd/mm completed with the year of the open
+// fiscal year in which that month falls. The result is checked as any date.
 std::string EntryDate(const std::string& text) {
-  const std::string stored = server::ConvertirFecha(text);
+  std::string full = text;
+  if (text.size() == 7) {
+    full = "0" + text;
+  } else if (text.size() == 5) {
+    const data::DateCodecContext context = data::CurrentDateContext();
+    const double month = Val(text.substr(3, 2));
+    full = text + "/" + (month < context.opening_month ? context.second_year : context.fiscal_year);
+  }
+  const std::string stored = server::ConvertirFecha(full);
   if (stored.size() != 6) {
     RaiseObjectError(kDateError, "Formato Fecha no válido: " + text +
                                      "\nFormatos aceptados son: 31/12/13 o 131231");

@@ -221,6 +221,32 @@ TEST_F(EntryReadingTest, DateAndNumberOfTheRead) {
   EXPECT_EQ(Cursor(), "240316 000001");
 }
 
+TEST_F(EntryReadingTest, ShortDateFormsOfTheCodec) {
+  PostEntry("05/03/24", "Cinco");
+  PostEntry("20/03/24", "Veinte");
+  // d/mm/yy is read as 0d/mm/yy.
+  Read("5/03/24", "000001");
+  EXPECT_EQ(Descriptions(), (std::vector<std::string>{"Cinco", "Cinco"}));
+  EXPECT_EQ(Cursor(), "240305 000001");
+  // dd/mm takes the year of the fiscal year.
+  Read("20/03", "000002");
+  EXPECT_EQ(Descriptions(), (std::vector<std::string>{"Veinte", "Veinte"}));
+  EXPECT_EQ(Cursor(), "240320 000002");
+  // Malformed short forms are still refused, and move nothing.
+  for (const char* bad : {"5/3/24", "2x/03", "20/13", "32/03", "5/13/24", "5-03-2"})
+    EXPECT_EQ(ErrorOf([&] { Read(bad, "000001"); }), kBadDate) << bad;
+  EXPECT_EQ(Cursor(), "240320 000002");
+
+  // With a fiscal year opening in July, a month before July is of the
+  // following calendar year.
+  Call("PutTotal", {S("APERTURA"), S("07")});
+  Call("AbrirEmpresa", {S("Libros")});
+  Read("20/03", "000009");
+  EXPECT_EQ(Cursor(), "250320 000009");
+  Read("20/09", "000009");
+  EXPECT_EQ(Cursor(), "240920 000009");
+}
+
 TEST_F(EntryReadingTest, WithoutADateTheNumberAloneSelects) {
   PostEntry("15/03/24", "Uno");
   PostEntry("20/03/24", "Dos");

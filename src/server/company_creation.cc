@@ -61,6 +61,24 @@ std::string BlankHeader() {
   return header;
 }
 
+// A name holding a control character (a NUL above all, which would end the
+// file name there) cannot name a company file: refused before anything is
+// created. The description shows each such character as "?".
+void CheckCompanyName(const std::string& name) {
+  std::string shown = name;
+  bool bad = false;
+  for (char& c : shown) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) {
+      c = '?';
+      bad = true;
+    }
+  }
+  if (bad)
+    throw AutomationError(runtime_error::kFileAccess, kRuntimeSource,
+                          "Nombre de empresa no válido (caracteres de control): " + shown);
+}
+
 int FamilyCode(int v) {
   if (v == 0 || v == 1) return v;
   if (v >= 4 && v <= 6) return 2;
@@ -82,6 +100,7 @@ std::string CreationOptions(const CreationArgs& a) {
 }
 
 std::string CreateCompanyFileSet(const std::string& name_in, const std::string& options) {
+  CheckCompanyName(name_in);
   platform::Env* env = platform::CurrentEnv();
   std::string header = BlankHeader();
   SetHeaderText(&header, "AÑO", CurrentYearTwoDigits());

@@ -27,7 +27,8 @@ std::string CreationOptions(const CreationArgs& args);
 // (as it follows "/C" in an opening password, or as CreationOptions builds
 // it). Returns the path of the new company file. Raises 50011 or 50012
 // (source "QROLE") when no company number is free, and the file errors of
-// the creation.
+// the creation; a name holding a control character is refused first (75,
+// "Nombre de empresa no válido (caracteres de control): ").
 std::string CreateCompanyFileSet(const std::string& name, const std::string& options);
 
 // CrearEmpresa in web mode: asks the service to create the company `name`

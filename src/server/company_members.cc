@@ -90,6 +90,7 @@ void RegisterCompanyMembers(MemberTable& t) {
     return Variant::FromString(GetSetting(e.state().company_path, a.Str(0)));
   });
   t.Add("PUT_TOTAL", Kind::kMethod, [](Enlace& e, Args& a) {
+    CheckSettingText(a.Str(0), a.Str(1));
     std::string file = a.Str(2);
     if (e.state().web_mode) {
       // On the web a company is named, not a file: the one given, or the one opened.
@@ -104,6 +105,7 @@ void RegisterCompanyMembers(MemberTable& t) {
     return Variant::FromString(GetTotal(e, a.Str(0)));
   });
   t.Add("Config", Kind::kLet, [](Enlace& e, Args& a) {
+    CheckSettingText(a.Str(0), ToStr(a.value()));
     if (e.state().web_mode) {
       GrabarTotalWeb(e, a.Str(0), ToStr(a.value()));
       return Variant();

@@ -186,6 +186,19 @@ std::optional<std::string> EncodeHeaderField(const HeaderField& field, const std
 
 }  // namespace
 
+void CheckSettingText(const std::string& key, const std::string& value) {
+  if (key.find_first_of("\r\n") == std::string::npos &&
+      value.find_first_of("\r\n") == std::string::npos)
+    return;
+  std::string shown = key;
+  for (char& c : shown)
+    if (c == '\r' || c == '\n') c = '?';
+  throw AutomationError(runtime_error::kInvalidCall, kRuntimeSource,
+                        "Los parámetros de la empresa no admiten retornos de carro ni saltos de "
+                        "línea: " +
+                            shown);
+}
+
 std::string GetSetting(const std::string& path, const std::string& key) {
   const std::string wanted = platform::ToUpperCase(key);
   std::string result;
@@ -209,6 +222,7 @@ std::string GetSetting(const std::string& path, const std::string& key) {
 }
 
 void PutSetting(const std::string& path, const std::string& key, const std::string& value) {
+  CheckSettingText(key, value);
   const std::string upper_key = platform::ToUpperCase(key);
   Retry([&](bool* missing) {
     auto f = OpenShared(path, OpenMode::ReadWrite, missing);
@@ -274,6 +288,7 @@ std::string GetTotal(Enlace& e, const std::string& desc) {
 }
 
 void PutTotal(Enlace& e, const std::string& desc, const std::string& value) {
+  CheckSettingText(desc, value);
   if (!e.company_open()) return;
   if (e.state().web_mode) {
     GrabarTotalWeb(e, desc, value);

@@ -4,7 +4,10 @@
 // Every call reads or writes the file itself; nothing is cached. A failing
 // step (file busy, locked, unreadable) is run again; at the 1000th failure
 // of a call the operation gives up quietly (reads answer the empty text,
-// writes write nothing): no error reaches the client from these four.
+// writes write nothing): no error reaches the client from these four, but
+// for a key or value holding a carriage return or a line feed, which would
+// write lines of its own into the settings text: that is refused at once
+// (CheckSettingText) with nothing written, whatever the mode.
 
 #ifndef QROLE_SERVER_COMPANY_PARAMS_H_
 #define QROLE_SERVER_COMPANY_PARAMS_H_
@@ -18,6 +21,11 @@ namespace qrole::server {
 class Enlace;
 
 inline constexpr int kParamRetryLimit = 1000;
+
+// Raises 5 (source "QROLE75", "Los parámetros de la empresa no admiten
+// retornos de carro ni saltos de línea: " + the key) when `key` or `value`
+// holds a carriage return or a line feed.
+void CheckSettingText(const std::string& key, const std::string& value);
 
 // Value of one parameter of the open company ("No hay una empresa abierta"
 // when none is open): a header field read by its type, or else the

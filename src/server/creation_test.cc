@@ -152,6 +152,29 @@ TEST_F(CreationTest, NoFreeNumber) {
   EXPECT_EQ(data::FindFreeCompanyNumber(dirs_.path() + "/conceptos", "01", ""), "02");
 }
 
+TEST_F(CreationTest, NamesWithControlCharactersAreRefused) {
+  // A NUL would end the file name before ".QRT"; a line feed or a tab has
+  // no place in a company name either. Nothing is created, by CrearEmpresa
+  // or by the opening password.
+  for (const std::string& name :
+       {std::string("Cortada\0Oculta", 15), std::string("Dos\nLineas"), std::string("Tab\tX")}) {
+    AutomationError e = ErrorOf([&] { Create({Variant::FromString(name)}); });
+    EXPECT_EQ(e.number(), runtime_error::kFileAccess);
+    EXPECT_EQ(e.source(), kRuntimeSource);
+    EXPECT_EQ(e.description().rfind("Nombre de empresa no válido (caracteres de control): ", 0), 0u)
+        << e.description();
+    EXPECT_EQ(ErrorOf([&] {
+                Invoke(*e_, "AbrirEmpresa", Kind::kMethod,
+                       {Variant::FromString("Clave" + name), Variant::FromString("/C/A:24")});
+              }).number(),
+              runtime_error::kFileAccess);
+  }
+  auto listed = platform::CurrentEnv()->Files().List(data_dir_, "*");
+  ASSERT_TRUE(listed.ok());
+  EXPECT_TRUE(listed->empty());
+  EXPECT_EQ(e_->empresas()->Count(), 0);
+}
+
 TEST_F(CreationTest, CurrencyConversion) {
   WriteCurrencies("Moneda1.qrf", 0.006, 2, 0);
   std::string path = Create({Variant::FromString("Euros")});

@@ -17,19 +17,26 @@ const data::CurrencyTable& CurrencySlots(Enlace& e) {
   return table;
 }
 
-void CalcularMoneda(Enlace& e, double importe, double* euros, double* pesetas) {
+ConvertedAmount ConvertirImporte(Enlace& e, double importe) {
   const data::CurrencyTable& table = CurrencySlots(e);
   const double cambio = Process().exchange_rate;
   const double amount = cambio != 0 ? cambio * importe : importe;
-  *pesetas = util::Redondear(amount, table.slots[0].decimals);
+  ConvertedAmount c;
+  c.pesetas = util::Redondear(amount, table.slots[0].decimals);
   const double r = table.rate;
-  if (r == 0) {
+  if (r != 0)
+    c.euros = r != cambio ? util::Redondear(c.pesetas / r, table.slots[1].decimals) : importe;
+  return c;
+}
+
+void CalcularMoneda(Enlace& e, double importe, double* euros, double* pesetas) {
+  const ConvertedAmount c = ConvertirImporte(e, importe);
+  *pesetas = c.pesetas;
+  if (data::Currencies().rate == 0) {
     platform::CurrentEnv()->Messages().Show("No está definida el cambio de moneda", "",
                                             platform::MsgIcon::Warning, platform::MsgButtons::Ok);
-  } else if (r != cambio) {
-    *euros = util::Redondear(*pesetas / r, table.slots[1].decimals);
   } else {
-    *euros = importe;
+    *euros = c.euros;
   }
 }
 

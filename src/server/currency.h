@@ -14,6 +14,15 @@ class Enlace;
 // has opened its tables, the open company's table is loaded here.
 const data::CurrencyTable& CurrencySlots(Enlace& e);
 
+// An amount in the base currency (`pesetas`) and in the second currency
+// (`euros`, 0 when the table has no rate), as CalcularMoneda gives them.
+struct ConvertedAmount {
+  double euros = 0;
+  double pesetas = 0;
+};
+// CalcularMoneda without its warning: for checking amounts before posting.
+ConvertedAmount ConvertirImporte(Enlace& e, double importe);
+
 // CalcularMoneda: `*pesetas` = the amount in the base currency (the amount
 // times the exchange rate when one is set), rounded to the decimals of slot
 // 0; `*euros` = the same in the second currency, rounded to the decimals of

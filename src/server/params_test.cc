@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "automation/convert.h"
 #include "automation/dispatcher.h"
@@ -126,6 +127,39 @@ TEST_F(ParamsTest, SettingsTextRewrite) {
   Call("PUT_TOTAL", {Variant::FromString("Larga"), Variant::FromString(std::string(40, 'x'))});
   EXPECT_EQ(Call("GET_TOTAL", {Variant::FromString("LARGA")}), std::string(40, 'x'));
   EXPECT_EQ(Call("GET_TOTAL", {Variant::FromString("SERIE")}), "Año A");
+}
+
+TEST_F(ParamsTest, LineBreaksInSettingsAreRefused) {
+  Call("PUT_TOTAL", {Variant::FromString("Serie"), Variant::FromString("A")});
+  const std::string before = Settings();
+  auto refused = [&](const std::function<void()>& f) {
+    try {
+      f();
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.number(), runtime_error::kInvalidCall);
+      EXPECT_EQ(e.source(), kRuntimeSource);
+      EXPECT_NE(e.description().find("saltos de línea"), std::string::npos) << e.description();
+      return true;
+    }
+    return false;
+  };
+  // A value that would smuggle a setting line of its own, by each member
+  // that writes settings, and a key with a line break.
+  const Variant smuggled = Variant::FromString("x\r\nGLOBAL_DIR=/tmp/otro");
+  EXPECT_TRUE(refused([&] { Call("PUT_TOTAL", {Variant::FromString("Serie"), smuggled}); }));
+  EXPECT_TRUE(refused([&] { Call("PutTotal", {Variant::FromString("Serie"), smuggled}); }));
+  EXPECT_TRUE(refused([&] {
+    Invoke(*e_, "Config", Kind::kLet, {Variant::FromString("Global_Dir"), smuggled});
+  }));
+  EXPECT_TRUE(refused([&] {
+    Call("PUT_TOTAL", {Variant::FromString("A\nB"), Variant::FromString("1")});
+  }));
+  EXPECT_TRUE(refused([&] {
+    Call("PutTotal", {Variant::FromString("DIRECCION"), Variant::FromString("Calle\rMayor")});
+  }));
+  EXPECT_EQ(Settings(), before);
+  EXPECT_EQ(Call("GET_TOTAL", {Variant::FromString("GLOBAL_DIR")}), "");
+  EXPECT_EQ(Call("GET_TOTAL", {Variant::FromString("SERIE")}), "A");
 }
 
 TEST_F(ParamsTest, KeysMatchOnlyWholeKeys) {
