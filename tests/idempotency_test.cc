@@ -222,6 +222,31 @@ TEST_F(IdempotencyTest, ACancellationRepeatedWithItsKeyCancelsNothingMore) {
   EXPECT_EQ(again.Lines(), (std::map<std::string, int>{{"F-2", 2}}));
 }
 
+TEST_F(IdempotencyTest, ACollectionRepeatedWithItsKeyIsCollectedOnce) {
+  Link link(server_, path_);
+  link.c.Let(link.e, "Fecha", "15/03/24");
+  link.c.Let(link.e, "Config", "40,41", {"iva2"});
+  link.Entry("Factura F-1", 121);
+  link.c.Call(link.e, "AñadirIVA", {"4300001", "4770000", "F-1", "15/03/24", "21", "S", 100, 121});
+  link.c.Call(link.e, "GrabarAsiento");
+  const json args = {"4300001", "F-1", 60,    "5720000", 0,  "20/03/24", 0, "Banco",
+                     "",        "1",   "001", "",        "", "",         ""};
+  const json answer = link.Invoke("CobroFacturaCriterioCaja", "cobro-1", args);
+  const json posted = link.c.Get(link.e, "Número");
+  EXPECT_EQ(answer["byref"]["14"], "C40315");  // the invoice's date
+
+  Link again(server_, path_);
+  EXPECT_EQ(again.Invoke("CobroFacturaCriterioCaja", "cobro-1", args), answer);
+  EXPECT_EQ(again.c.Get(again.e, "Número"), posted);
+  EXPECT_EQ(again.c.Get(again.e, "TotalPendiente", {"4300001", "F-1", "15/03/24"}), 61);
+  EXPECT_EQ(again.Lines()["Cobro Factura F-1"], 2);
+  // Another amount under the same key is another collection.
+  json other = args;
+  other[2] = 61;
+  EXPECT_EQ(ErrorOf([&] { again.Invoke("CobroFacturaCriterioCaja", "cobro-1", other); }).number(),
+            kKeyReused);
+}
+
 TEST_F(IdempotencyTest, TheKeyOutlivesTheServer) {
   json answer;
   {
