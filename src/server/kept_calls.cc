@@ -167,14 +167,13 @@ KeptCall::KeptCall(Enlace& e, const typelib::MemberInfo& member, const std::stri
   }
   if (!e.company_open() || s.company_directory.empty()) return;
 
-  util::Sha256 digest;
-  AppendText(&digest_, member.name);  // digest_ holds the text until hashed
-  digest_ += "\n";
-  AppendText(&digest_, call_text);
-  digest_ += "\n";
-  if (keyed->posts_pending_entry) digest_ += PendingEntryText(e);
-  digest.Update(digest_);
-  digest_ = digest.Finish();
+  std::string call;
+  AppendText(&call, member.name);
+  call += "\n";
+  AppendText(&call, call_text);
+  call += "\n";
+  if (keyed->posts_pending_entry) call += PendingEntryText(e);
+  digest_ = util::Sha256Of(call);
 
   tx_ = std::make_unique<data::CompanyTransaction>(s.company_directory, s.company_number);
   std::optional<data::KeptAnswer> found;
