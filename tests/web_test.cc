@@ -84,6 +84,24 @@ TEST_F(WebSocketTest, LogsInOpensACompanyAndReadsItsParameters) {
   EXPECT_EQ(service_.description_requests(), 1);
 }
 
+// The books of a web-mode object are the service's: the server cannot keep a
+// key in the same step as them, so a keyed posting is refused before it runs.
+TEST_F(WebSocketTest, APostingWithAnIdempotencyKeyIsRefused) {
+  c_.Call(e_, "Login", {"ana", "clave", service_.endpoint()});
+  c_.Call(e_, "AbrirEmpresa", {"Alfa SL"});
+  RemoteError e = ErrorOf([&] {
+    c_.Request("invoke", {{"object", e_}, {"member", "GrabarAsiento"}, {"idempotency_key", "k"}});
+  });
+  EXPECT_EQ(e.number(), static_cast<int32_t>(0x8004C35D));
+  EXPECT_EQ(e.description().find("Esta opción no está disponible con enlace a "), 0u);
+  EXPECT_EQ(e.description().substr(e.description().size() - 16), "\nidempotency_key");
+  // Members that write nothing ignore the key.
+  EXPECT_EQ(
+      c_.Request("invoke",
+                 {{"object", e_}, {"member", "NumeroEmpresa"}, {"idempotency_key", "k"}})["value"],
+      "04");
+}
+
 TEST_F(WebSocketTest, ARefusedLoginReachesTheClientWithTheServicesText) {
   RemoteError e = ErrorOf([&] { c_.Call(e_, "Login", {"ana", "mala", service_.endpoint()}); });
   EXPECT_EQ(e.number(), 50900);

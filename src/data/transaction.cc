@@ -397,9 +397,11 @@ void ReloadTransactionSettings() {
 
 bool InTransaction() { return g_active != nullptr; }
 
-void KeepChangesWhenRaising() {
-  if (g_active != nullptr) g_active->keep_on_error = true;
+void KeepChangesWhenRaising(bool keep) {
+  if (g_active != nullptr) g_active->keep_on_error = keep;
 }
+
+bool KeepingChangesWhenRaising() { return g_active != nullptr && g_active->keep_on_error; }
 
 platform::Result<std::unique_ptr<platform::File>> OpenDataFile(const std::string& path,
                                                                platform::OpenMode mode) {

@@ -64,8 +64,11 @@ bool InTransaction();
 // Says that the operation in force is complete and must be kept although an
 // error is raised next (a problem reported once everything is written): the
 // transaction commits when the error leaves it instead of dropping the
-// changes. Nothing when no transaction is in force.
-void KeepChangesWhenRaising();
+// changes. With `keep` false, takes that back. Nothing when no transaction is
+// in force.
+void KeepChangesWhenRaising(bool keep = true);
+// True when KeepChangesWhenRaising was called in the transaction in force.
+bool KeepingChangesWhenRaising();
 
 // Opens a company file through the transaction layer: while a transaction is
 // in force its writes are held back and its reads see them. Same contract as

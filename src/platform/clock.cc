@@ -58,6 +58,11 @@ bool IsValidDate(int year, int month, int day) {
   return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
 }
 
+int64_t MillisecondsSince1970(const LocalDateTime& t) {
+  return DaysFromCivil(t.year, t.month, t.day) * kMsPerDay +
+         ((t.hour * 60 + t.minute) * 60 + t.second) * int64_t{1000} + t.millisecond;
+}
+
 LocalDateTime AddMilliseconds(const LocalDateTime& t, int64_t ms) {
   const int64_t time_of_day =
       ((t.hour * 60 + t.minute) * 60 + t.second) * int64_t{1000} + t.millisecond + ms;

@@ -58,6 +58,9 @@ bool IsValidDate(int year, int month, int day);
 LocalDateTime AddMilliseconds(const LocalDateTime& t, int64_t ms);
 // Seconds since midnight of `t`, with the milliseconds as the fraction.
 double SecondsSinceMidnightOf(const LocalDateTime& t);
+// Milliseconds from 1970-01-01 00:00 to `t` on the same (local) clock: no
+// time zone is applied. `t` must hold a valid date and time.
+int64_t MillisecondsSince1970(const LocalDateTime& t);
 
 }  // namespace qrole::platform
 

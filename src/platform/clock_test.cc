@@ -43,6 +43,12 @@ TEST(CalendarTest, AddMillisecondsCrossesDaysMonthsAndYears) {
   EXPECT_EQ(AddMilliseconds(At(2024, 3, 1, 0, 0, 1), -2000), At(2024, 2, 29, 23, 59, 59));
   EXPECT_EQ(AddMilliseconds(At(2024, 5, 10, 8, 30), 90061001), At(2024, 5, 11, 9, 31, 1, 1));
   EXPECT_DOUBLE_EQ(SecondsSinceMidnightOf(At(2024, 5, 10, 1, 2, 3, 500)), 3723.5);
+  EXPECT_EQ(MillisecondsSince1970(At(1970, 1, 1)), 0);
+  EXPECT_EQ(MillisecondsSince1970(At(1969, 12, 31, 23, 59, 59, 999)), -1);
+  EXPECT_EQ(MillisecondsSince1970(At(2000, 3, 1, 0, 0, 1)), int64_t{951868801000});
+  const LocalDateTime t = At(2024, 2, 28, 22, 15, 30, 250);
+  EXPECT_EQ(MillisecondsSince1970(AddMilliseconds(t, 123456789)) - MillisecondsSince1970(t),
+            123456789);
 }
 
 TEST(FakeClockTest, StandsStillAndMovesOnSleep) {

@@ -1,6 +1,7 @@
 #include "rpc/session.h"
 
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
 #include "rpc/json_writer.h"
+#include "server/enlace.h"
+#include "server/kept_calls.h"
 #include "server/object_factory.h"
 
 namespace qrole::rpc {
@@ -26,6 +29,17 @@ class RpcError : public std::runtime_error {
 
  private:
   int code_;
+};
+
+// An error answer kept under an idempotency key, given again as it stands.
+class KeptErrorAnswer : public std::runtime_error {
+ public:
+  explicit KeptErrorAnswer(json error)
+      : std::runtime_error("kept error"), error_(std::move(error)) {}
+  const json& error() const { return error_; }
+
+ private:
+  json error_;
 };
 
 json ErrorAnswer(const json& id, int code, const std::string& message, json data = nullptr) {
@@ -102,6 +116,39 @@ typelib::Kind KindParam(const json& params) {
     if (k == "set") return typelib::Kind::kSet;
   }
   throw InvalidParams("\"kind\" must be \"method\", \"get\", \"let\" or \"set\"");
+}
+
+// The idempotency key of an invoke, when it carries one: a string of 1 to 128
+// characters.
+std::optional<std::string> KeyParam(const json& params) {
+  auto it = params.find("idempotency_key");
+  if (it == params.end() || it->is_null()) return std::nullopt;
+  constexpr const char* kRule = "\"idempotency_key\" must be a string of 1 to 128 characters";
+  if (!it->is_string()) throw InvalidParams(kRule);
+  const std::string& key = it->get_ref<const std::string&>();
+  if (!IsValidUtf8(key)) throw InvalidParams("\"idempotency_key\" is not valid UTF-8");
+  size_t characters = 0;
+  for (unsigned char c : key) characters += (c & 0xC0) != 0x80;
+  if (characters < 1 || characters > 128) throw InvalidParams(kRule);
+  return key;
+}
+
+// What identifies a call besides its member: the arguments as sent, with
+// trailing left-out ones dropped and named ones under their folded names.
+std::string CallText(const typelib::MemberInfo& member, const json& params) {
+  json args = json::array();
+  if (auto it = params.find("args"); it != params.end() && it->is_array()) args = *it;
+  const json missing = {{"$missing", true}};
+  while (!args.empty() && args.back() == missing) args.erase(args.size() - 1);
+  json named = json::object();
+  if (auto it = params.find("named"); it != params.end() && it->is_object()) {
+    for (const auto& [name, value] : it->items()) named[typelib::FoldName(name)] = value;
+  }
+  std::string text = std::to_string(static_cast<int>(member.kind)) + "\n";
+  WriteJson(args, &text);
+  text += "\n";
+  WriteJson(named, &text);
+  return text;
 }
 
 json MessageJson(const platform::MessageBoxRecord& box) {
@@ -218,14 +265,13 @@ std::optional<json> Session::HandleRequest(const json& request) {
     json result = Dispatch(method->get_ref<const std::string&>(), params);
     if (notification) return std::nullopt;
     return json{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}};
+  } catch (const KeptErrorAnswer& e) {
+    if (notification) return std::nullopt;
+    return json{{"jsonrpc", "2.0"}, {"id", id}, {"error", e.error()}};
   } catch (const AutomationError& e) {
     CollectMessages();
     if (notification) return std::nullopt;
-    json data = {{"number", e.number()},
-                 {"source", e.source()},
-                 {"description", e.description()},
-                 {"messages", std::move(messages_)}};
-    return ErrorAnswer(id, e.number(), e.description(), std::move(data));
+    return ErrorAnswer(id, e.number(), e.description(), ErrorData(e));
   } catch (const InvalidParams& e) {
     if (notification) return std::nullopt;
     return ErrorAnswer(id, kInvalidParams, std::string("Invalid params: ") + e.what());
@@ -300,8 +346,15 @@ json Session::Release(const json& params) {
   return nullptr;
 }
 
+json Session::ErrorData(const AutomationError& e) const {
+  return {{"number", e.number()},
+          {"source", e.source()},
+          {"description", e.description()},
+          {"messages", messages_}};
+}
+
 json Session::Invoke(const json& params) {
-  CheckParams(params, {"object", "member", "kind", "args", "named"});
+  CheckParams(params, {"object", "member", "kind", "args", "named", "idempotency_key"});
   std::shared_ptr<Object> target = ObjectOf(HandleParam(params));
   const json& member_json = Required(params, "member");
   if (!member_json.is_string() || member_json.get_ref<const std::string&>().empty())
@@ -309,6 +362,7 @@ json Session::Invoke(const json& params) {
   const std::string& member = member_json.get_ref<const std::string&>();
   if (!IsValidUtf8(member)) throw InvalidParams("\"member\" is not valid UTF-8");
   const typelib::Kind kind = KindParam(params);
+  const std::optional<std::string> key = KeyParam(params);
   const bool assigns = kind == typelib::Kind::kLet || kind == typelib::Kind::kSet;
 
   std::vector<Variant> args;
@@ -332,13 +386,54 @@ json Session::Invoke(const json& params) {
   std::vector<Variant> resolve_args;
   if (assigns && !named.empty()) resolve_args.push_back(args.back());
 
+  // A posting or cancelling call with a key: its answer is kept, or was.
+  std::optional<server::KeptCall> kept;
+  if (auto* enlace = dynamic_cast<server::Enlace*>(target.get()); enlace && key) {
+    const typelib::MemberInfo* info = nullptr;
+    try {
+      info = &ResolveMember(target->info(), member, kind, resolve_args);
+    } catch (const AutomationError&) {
+      // Not a member: the call below refuses it.
+    }
+    if (info != nullptr && server::KeepsAnswers(*info)) {
+      kept.emplace(*enlace, *info, *key, CallText(*info, params));
+      if (!kept->active()) {
+        kept.reset();
+      } else if (const auto& answer = kept->kept()) {
+        if (auto error = answer->find("error"); error != answer->end())
+          throw KeptErrorAnswer(*error);
+        return answer->at("result");
+      }
+    }
+  }
+  if (!kept) return Call(*target, member, kind, std::move(args), named, resolve_args);
+  try {
+    json result = Call(*target, member, kind, std::move(args), named, resolve_args);
+    kept->Keep({{"result", result}});
+    return result;
+  } catch (const AutomationError& e) {
+    // An error that reports a problem of a posting that is kept is its
+    // answer; any other leaves nothing written, and the key free.
+    if (server::KeptCall::ErrorKeepsChanges()) {
+      CollectMessages();
+      kept->Keep(
+          {{"error", ErrorAnswer(nullptr, e.number(), e.description(), ErrorData(e)).at("error")}});
+    }
+    throw;
+  }
+}
+
+json Session::Call(Object& target, const std::string& member, typelib::Kind kind,
+                   std::vector<Variant> args, const NamedArgs& named,
+                   const std::vector<Variant>& resolve_args) {
+  const bool assigns = kind == typelib::Kind::kLet || kind == typelib::Kind::kSet;
   // Which positions the caller filled, to tell positional by-reference
   // results from named ones.
   const size_t positional = args.size() - (assigns ? 1 : 0);
   std::vector<bool> passed(positional);
   for (size_t i = 0; i < positional; ++i) passed[i] = !args[i].IsMissing();
 
-  InvokeResult r = qrole::Invoke(*target, member, kind, std::move(args), named);
+  InvokeResult r = qrole::Invoke(target, member, kind, std::move(args), named);
   CollectMessages();
 
   json byref = json::object();
@@ -350,7 +445,7 @@ json Session::Invoke(const json& params) {
       key = std::to_string(pos);
     } else {
       // Passed by name: reported under the name the caller used.
-      if (!info) info = &ResolveMember(target->info(), member, kind, resolve_args);
+      if (!info) info = &ResolveMember(target.info(), member, kind, resolve_args);
       const std::string folded = typelib::FoldName(info->params.at(pos).name);
       for (const auto& [name, v] : named)
         if (typelib::FoldName(name) == folded) key = name;
@@ -359,8 +454,7 @@ json Session::Invoke(const json& params) {
     byref[key] = VariantToJson(value, *this);
   }
   json result = {{"value", VariantToJson(r.value, *this)}, {"byref", std::move(byref)}};
-  if (!messages_.empty()) result["messages"] = std::move(messages_);
-  messages_ = json::array();
+  if (!messages_.empty()) result["messages"] = messages_;
   return result;
 }
 

@@ -7,8 +7,8 @@
 // another connection is simply not found. Methods:
 //
 //   create  {"class": C}                  -> {"$object": N, "class": C}
-//   invoke  {"object": N, "member": M, "kind": K, "args": [...], "named": {...}}
-//                                         -> {"value": V, "byref": {...}, "messages": [...]}
+//   invoke  {"object": N, "member": M, "kind": K, "args": [...], "named": {...},
+//            "idempotency_key": KEY}      -> {"value": V, "byref": {...}, "messages": [...]}
 //   release {"object": N}                 -> null
 //   auth    {"token": T}                  -> true
 //
@@ -17,6 +17,12 @@
 // -32700, a message that is not a request -32600, an unknown method -32601,
 // unacceptable parameters -32602, any other failure of a call -32603 with its
 // text, a call before auth on a connection that needs it -32001.
+//
+// An invoke of a posting or cancelling member of an Enlace with an
+// idempotency key runs under a server::KeptCall: the first call's answer (its
+// result, or an error that reports a problem of a posting that was kept) is
+// kept with the books, and a later call with the key gets that answer again
+// word for word, message boxes included.
 //
 // Not thread-safe: the server runs every session on its one thread.
 
@@ -31,8 +37,11 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
+#include "automation/dispatcher.h"
 #include "automation/object.h"
+#include "qrole/error.h"
 #include "rpc/value_json.h"
 
 namespace qrole::rpc {
@@ -102,6 +111,12 @@ class Session : private ObjectRefs {
   nlohmann::json Dispatch(const std::string& method, const nlohmann::json& params);
   nlohmann::json Create(const nlohmann::json& params);
   nlohmann::json Invoke(const nlohmann::json& params);
+  // Calls the member and builds the invoke's result.
+  nlohmann::json Call(Object& target, const std::string& member, typelib::Kind kind,
+                      std::vector<Variant> args, const NamedArgs& named,
+                      const std::vector<Variant>& resolve_args);
+  // The "data" of an automation error's answer, with the boxes shown so far.
+  nlohmann::json ErrorData(const AutomationError& e) const;
   nlohmann::json Release(const nlohmann::json& params);
   nlohmann::json Auth(const nlohmann::json& params);
   // Moves the message boxes shown since the last call into messages_.

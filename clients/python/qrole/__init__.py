@@ -72,11 +72,13 @@ def connect(
     - ``timeout``: seconds to wait for the server on every call (None: no
       limit). A call that times out leaves the connection unusable.
     - ``idempotency``: send an idempotency key with every posting or
-      cancelling call (``POSTING_MEMBERS``). True sends keys (the server
-      must accept them); False never does; None (the default) sends them
-      when the server announces support, which no server does yet, so none
-      are sent. With keys and ``retry``, a posting call whose connection
-      drops is retried once on a new connection; without them it raises
+      cancelling call (``POSTING_MEMBERS``), except on objects in web mode.
+      None (the default) sends keys until the server refuses one as a
+      parameter it does not know (an older server): that call is then sent
+      again without it, and no more keys are sent. True always sends keys
+      (a server that refuses them raises ProtocolError); False never does.
+      With keys and ``retry``, a posting call whose connection drops is
+      retried once on a new connection; without them it raises
       PostingOutcomeUnknown.
 
     Raises CannotConnect when no server answers, AuthenticationFailed for a

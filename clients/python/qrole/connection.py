@@ -32,24 +32,29 @@ import threading
 import uuid
 import weakref
 from dataclasses import dataclass, field
-from typing import Any, Deque, Dict, List, Optional, Tuple, Union
+from typing import Any, Deque, Dict, List, Optional, Set, Tuple, Union
 
 from .errors import (
     AuthenticationFailed,
+    AutomationError,
     ConnectionClosed,
     ConnectionLost,
+    Error,
     Message,
     PostingOutcomeUnknown,
     ProtocolError,
     automation_error,
 )
-from .interface import METHOD, Member, library
+from .interface import GET, METHOD, Member, fold_name, library
 from .proxy import RemoteObject, make_proxy
 from .replay import ReplayLog, is_posting, remap
 from .transport import Address, Transport
 from .values import from_json, object_handles, to_json
 
 _NOT_AUTHENTICATED = -32001
+_INVALID_PARAMS = -32602
+_LOGIN = fold_name("Login")
+_GRABAR_ASIENTO = fold_name("GrabarAsiento")
 # Releases written before their answers are read.
 _RELEASE_BATCH = 128
 
@@ -104,10 +109,16 @@ class Connection:
         #: What the last ``invoke`` returned: by-reference outputs and message
         #: boxes (None before the first call).
         self.last: Optional[CallResult] = None
-        # Sending keys needs the server to accept them; no server announces it
-        # yet, so "auto" (None) sends none.
-        self.idempotency: bool = bool(idempotency)
+        #: Whether posting calls carry idempotency keys. With the default
+        #: (None) keys are sent until the server refuses one as a parameter it
+        #: does not know; then the call goes again without it and this turns
+        #: False.
+        self.idempotency: bool = idempotency is None or bool(idempotency)
+        self._auto_keys = idempotency is None
         self.retry: bool = retry
+        # Objects in web mode (after Login): their books are the web
+        # service's, so their postings carry no key.
+        self._web: Set[int] = set()
         self._replay: Optional[ReplayLog] = ReplayLog() if self.idempotency and retry else None
         library()  # fails early if the package lost its interface description
         self._transport = self._open()
@@ -157,30 +168,39 @@ class Connection:
             if named:
                 params["named"] = {k: to_json(v, self._handle_of) for k, v in named.items()}
             posting = is_posting(member, kind)
+            target = params["object"]
             key = None
-            if posting and self.idempotency:
+            if posting and self.idempotency and target not in self._web:
                 key = str(uuid.uuid4())
                 params["idempotency_key"] = key
             retried = False
             try:
                 try:
-                    result = self._call("invoke", params)
-                except ConnectionLost as lost:
-                    if not posting:
+                    result, retried = self._send_invoke(obj, params, member, posting, key)
+                except ProtocolError as e:
+                    if key is None or not _refuses_keys(e):
                         raise
-                    if key is None:
-                        raise PostingOutcomeUnknown(member, "no idempotency key was sent") from lost
-                    if not self.retry:
-                        raise PostingOutcomeUnknown(member, "retrying is turned off") from lost
-                    result = self._retry_posting(obj, params, member, lost)
-                    retried = True
-            except ProtocolError as e:
+                    if not self._auto_keys:
+                        hint = (
+                            " (this server takes no idempotency keys:"
+                            " connect with idempotency=False)"
+                        )
+                        raise ProtocolError(e.code, e.message + hint, e.data) from e
+                    # A server that takes no keys refused the call before
+                    # running it: send it again without one, and no keys from
+                    # now on.
+                    self.idempotency = False
+                    self._replay = None
+                    del params["idempotency_key"]
+                    key = None
+                    result, retried = self._send_invoke(obj, params, member, posting, key)
+            except ProtocolError:
                 self.last = CallResult(idempotency_key=key)
-                if key is not None and e.code == -32602 and "idempotency_key" in e.message:
-                    hint = (
-                        " (this server takes no idempotency keys: connect with idempotency=False)"
-                    )
-                    raise ProtocolError(e.code, e.message + hint, e.data) from e
+                raise
+            except AutomationError as e:
+                self.last = CallResult(messages=list(e.messages), idempotency_key=key)
+                if posting and self._replay is not None:
+                    self._after_failed_posting(target, member)
                 raise
             except Exception as e:
                 self.last = CallResult(
@@ -191,9 +211,11 @@ class Connection:
                 raise ProtocolError(-32603, "invoke answered no result object", result)
             if self._replay is not None:
                 if posting:
-                    self._replay.posted(params["object"])
+                    self._replay.posted(target)
                 else:
                     self._replay.record_invoke(params, result, self._member_of(obj, member, kind))
+            if kind == METHOD and fold_name(member) == _LOGIN:
+                self._web.add(target)
             value = from_json(result.get("value"), self._proxy_of)
             byref: Dict[Union[int, str], Any] = {}
             for k, v in (result.get("byref") or {}).items():
@@ -201,6 +223,44 @@ class Connection:
             messages = [Message.from_json(m) for m in result.get("messages") or []]
             self.last = CallResult(value, byref, messages, key, retried)
             return value
+
+    def _send_invoke(
+        self,
+        obj: RemoteObject,
+        params: Dict[str, Any],
+        member: str,
+        posting: bool,
+        key: Optional[str],
+    ) -> Tuple[Any, bool]:
+        """Sends an invoke; a posting call whose connection drops is sent
+        again on a new connection when it carries a key. Returns the result
+        and whether it was sent again."""
+        try:
+            return self._call("invoke", params), False
+        except ConnectionLost as lost:
+            if not posting:
+                raise
+            if key is None:
+                raise PostingOutcomeUnknown(member, "no idempotency key was sent") from lost
+            if not self.retry:
+                raise PostingOutcomeUnknown(member, "retrying is turned off") from lost
+            return self._retry_posting(obj, params, member, lost), True
+
+    def _after_failed_posting(self, handle: int, member: str) -> None:
+        """A posting call raised an automation error. Some are reported after
+        the entry was posted (a VAT type the company lacks, say), and the
+        server then emptied the pending entry: the log must forget it too, or
+        a later retry would build it again into the next entry."""
+        if fold_name(member) != _GRABAR_ASIENTO:
+            return
+        try:
+            pending = self._call(
+                "invoke", {"object": handle, "member": "ContadorApuntes", "kind": GET}
+            )
+        except Error:
+            return
+        if isinstance(pending, dict) and pending.get("value") == 0 and self._replay is not None:
+            self._replay.posted(handle)
 
     def release(self, obj: RemoteObject) -> None:
         """Releases the object on the server now (dropping the proxy does it
@@ -213,6 +273,7 @@ class Connection:
             self._call("release", {"object": handle})
             if self._replay is not None:
                 self._replay.released([handle])
+            self._web.discard(handle)
 
     def request(self, method: str, params: Dict[str, Any]) -> Any:
         """Sends one raw JSON-RPC request and returns its raw result (object
@@ -354,6 +415,7 @@ class Connection:
                     self._answer(transport, None)  # a failed release: gone already
                 if self._replay is not None:
                     self._replay.released(batch)
+                self._web.difference_update(batch)
                 if last:
                     return self._answer(transport, request_id)
         except ConnectionLost as e:
@@ -457,6 +519,12 @@ class Connection:
         for old_h, new_h in handles.items():
             if old_h not in old_proxies and self._proxies.get(new_h) is None:
                 self._dead.append((self._generation, new_h))
+        self._web = {handles[h] for h in self._web if h in handles}
+
+
+def _refuses_keys(e: ProtocolError) -> bool:
+    """True for the refusal of a server that does not know the parameter."""
+    return e.code == _INVALID_PARAMS and 'unknown parameter "idempotency_key"' in e.message
 
 
 def _error_of(error: Any) -> Exception:

@@ -35,7 +35,8 @@ from .interface import LET, METHOD, SET, Member, fold_name, library
 from .values import object_handles
 
 # The members that post or cancel: they carry an idempotency key and may be
-# retried after a dropped connection.
+# retried after a dropped connection. The server keeps the answers of the same
+# members (src/server/kept_calls.cc).
 POSTING_MEMBERS = frozenset(
     fold_name(n)
     for n in (
@@ -44,8 +45,11 @@ POSTING_MEMBERS = frozenset(
         "AnularApuntePorRegistro",
         "AnularApuntePorReferencia",
         "AnularCartera",
-        "PagoFacturaCriterioCaja",
+        "MarcarCartera",
         "CobroFacturaCriterioCaja",
+        "PagoFacturaCriterioCaja",
+        "AñadirIvaCriterioCaja",
+        "AddVATCashBased",
     )
 )
 

@@ -5,11 +5,6 @@ connection at a chosen point.
     with Relay(server.socket_path) as relay:
         relay.drop_after("GrabarAsiento")   # the server posts; the client never hears
         conn = qrole.connect(relay.path)
-
-``fake_keys`` stands in for a server that keeps idempotency keys: the key is
-taken out of the request before it reaches the real server (which does not
-know it), the answer is kept under the key, and a request that repeats a kept
-key gets the kept answer without reaching the server.
 """
 
 from __future__ import annotations
@@ -24,13 +19,11 @@ from typing import Any, Callable, Dict, List, Optional
 
 
 class Relay:
-    def __init__(self, target: str, fake_keys: bool = False) -> None:
+    def __init__(self, target: str) -> None:
         self.target = target
-        self.fake_keys = fake_keys
         self.dir = tempfile.mkdtemp(prefix="qrole-relay-")
         self.path = os.path.join(self.dir, "relay.sock")
         self.requests: List[List[Dict[str, Any]]] = []  # per connection, in order
-        self.kept: Dict[str, Dict[str, Any]] = {}
         # Answers a request itself when it returns an answer (without "id").
         self.answer: Optional[Callable[[Dict[str, Any]], Optional[Dict[str, Any]]]] = None
         self._drop: List[str] = []
@@ -84,20 +77,10 @@ class Relay:
                         message.update(own)
                         client.sendall(_line(message))
                         continue
-                key = params.get("idempotency_key") if request.get("method") == "invoke" else None
-                if key is not None and self.fake_keys:
-                    if key in self.kept:
-                        client.sendall(_line(dict(self.kept[key], id=request.get("id"))))
-                        continue
-                    params = {k: v for k, v in params.items() if k != "idempotency_key"}
-                    line = _line(dict(request, params=params))
                 upstream.sendall(line)
                 answer_line = from_server.readline()
                 if not answer_line:
                     return
-                answer = json.loads(answer_line)
-                if key is not None and self.fake_keys and "result" in answer:
-                    self.kept[key] = answer
                 with self._lock:
                     drop = params.get("member") in self._drop
                     if drop:
