@@ -283,7 +283,9 @@ class TxFile final : public platform::FileWrapper {
   }
 
   platform::Result<uint64_t> Size() override {
-    FileOverlay* ov = Overlay(false);
+    // Inside a transaction the file cannot change under it (the company
+    // lock is held): its size is asked of the system once.
+    FileOverlay* ov = Overlay(g_active != nullptr);
     if (ov == nullptr) return target()->Size();
     return ov->size;
   }
