@@ -185,6 +185,39 @@ TEST_F(QroleImportTest, RejectedRowsAreReportedAndTheOtherEntriesPost) {
   EXPECT_EQ(Journal("Libros"), journal);
 }
 
+// An entry the server writes and then reports a problem of (a VAT type the
+// company lacks: its amounts cannot be checked) is posted with that
+// problem, once.
+TEST_F(QroleImportTest, AnEntryPostedWithAProblemIsKeptWithIt) {
+  CreateCompany("Libros");
+  const std::string file =
+      WriteFile("iva.csv",
+                "entry,date,account,debit,credit,vat_party,vat_type,vat_book,invoice,base,total\n"
+                "1,31/01/2025,4300001,121,,,,,,,\n"
+                "1,31/01/2025,7000000,,100,,,,,,\n"
+                "1,31/01/2025,4770000,,21,4300001,99,R,A-9,100,121\n");
+  CommandResult r = Qrole({"import", "Libros", file, "--json"});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  json first = Json(r);
+  ASSERT_EQ(first["entries"].size(), 1u) << r.out;
+  EXPECT_EQ(first["posted"], 1);
+  EXPECT_EQ(first["with_error"], 1);
+  EXPECT_EQ(first["entries"][0]["status"], "posted_with_error");
+  const std::string problem = first["entries"][0]["error"];
+  EXPECT_NE(problem.find("error 0x8004C357"), std::string::npos) << problem;
+  const std::string journal = Journal("Libros");
+  EXPECT_EQ(std::count(journal.begin(), journal.end(), '\n'), 4) << journal;
+
+  CommandResult again = Qrole({"import", "Libros", file, "--json"});
+  EXPECT_EQ(again.status, 1);
+  json second = Json(again);
+  EXPECT_EQ(second["posted"], 0);
+  EXPECT_EQ(second["entries"][0]["status"], "already_posted_with_error");
+  EXPECT_EQ(second["entries"][0]["error"], problem);
+  EXPECT_EQ(second["entries"][0]["number"], first["entries"][0]["number"]);
+  EXPECT_EQ(Journal("Libros"), journal);
+}
+
 TEST_F(QroleImportTest, AnExportedJournalImportsIntoAnotherCompany) {
   const std::string books = CreateCompany("Libros");
   c_.Call(e_, "AbrirEmpresa", {books, ""});
