@@ -215,6 +215,15 @@ TEST_F(QroleImportTest, AnEntryPostedWithAProblemIsKeptWithIt) {
   EXPECT_EQ(second["entries"][0]["status"], "already_posted_with_error");
   EXPECT_EQ(second["entries"][0]["error"], problem);
   EXPECT_EQ(second["entries"][0]["number"], first["entries"][0]["number"]);
+  CommandResult human = Qrole({"import", "Libros", file});
+  EXPECT_EQ(human.status, 1);
+  // The server's text of two lines, the second indented under the first.
+  EXPECT_NE(human.out.find("  entry 1 (lines 2, 3, 4) posted as " +
+                           first["entries"][0]["number"].get<std::string>() +
+                           " with a problem: error 0x8004C357: "),
+            std::string::npos)
+      << human.out;
+  EXPECT_NE(human.out.find("\n      Se ha grabado el apunte"), std::string::npos) << human.out;
   EXPECT_EQ(Journal("Libros"), journal);
 }
 

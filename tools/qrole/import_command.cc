@@ -134,6 +134,18 @@ EntryResult Post(server::Enlace& e, const ImportEntry& entry) {
   return result;
 }
 
+// A text of the server that may run over several lines, indented under the
+// line it begins on.
+std::string Indented(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\r') continue;
+    out += c;
+    if (c == '\n') out += "      ";
+  }
+  return out;
+}
+
 std::string Lines(const ImportEntry& entry) {
   std::string text;
   for (const ImportLine& l : entry.lines)
@@ -223,12 +235,12 @@ int Run(const Arguments& args) {
       if (r.outcome != Outcome::kPostedWithError && r.outcome != Outcome::kAlreadyPostedWithError)
         continue;
       std::cout << "  entry " << plan.entries[i].group << " (lines " << Lines(plan.entries[i])
-                << ") posted as " << r.number << " with a problem: " << r.error << "\n";
+                << ") posted as " << r.number << " with a problem: " << Indented(r.error) << "\n";
     }
     for (const RejectedRow& r : rejected) {
       std::cout << "  line " << r.line;
       if (!r.group.empty()) std::cout << " (entry " << r.group << ")";
-      std::cout << ": " << r.reason << "\n";
+      std::cout << ": " << Indented(r.reason) << "\n";
     }
   }
   return clean ? kExitOk : kExitFailure;
