@@ -2,6 +2,8 @@
 // or not at all, each under an idempotency key so that running the same file
 // again posts nothing twice.
 
+#include <algorithm>
+#include <cstdio>
 #include <iostream>
 
 #include "automation/convert.h"
