@@ -272,17 +272,6 @@ TEST_F(QroleCommandTest, CheckFindsTheBooksWholeThenAFault) {
   EXPECT_NE(faulty.out.find("entry"), std::string::npos) << faulty.out;
 }
 
-TEST_F(QroleCommandTest, ImportIsNotImplementedYet) {
-  CommandResult r = Qrole({"import", "01"});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("qrole import is not implemented yet"), std::string::npos) << r.err;
-  CommandResult j = Qrole({"import", "01", "--json"});
-  EXPECT_EQ(Json(j)["error"]["kind"], "not_implemented");
-  CommandResult help = Qrole({"import", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("usage: qrole import"), std::string::npos);
-}
-
 TEST_F(QroleCommandTest, HelpVersionAndUnknownCommands) {
   CommandResult help = Qrole({"--help"});
   EXPECT_EQ(help.status, 0);
