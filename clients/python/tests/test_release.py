@@ -105,6 +105,7 @@ class ReleaseTest(unittest.TestCase):
         e.AbrirEmpresa(e.CrearEmpresa("Bucle", "2025"), "")
         e.Fecha = "31/12/25"
         for i in range(30):
+            e.Número = ""  # a number proposed for each entry
             e.AñadirApunte("4300001", "Factura %d" % i, 1, 10, "1")
             e.AñadirApunte("7000000", "Factura %d" % i, 2, 10, "1")
             e.GrabarAsiento()
