@@ -348,7 +348,7 @@ int IndexEnv::BeginTransaction() {
   // The map cannot grow while the transaction is open: leave room for any
   // one operation first.
   const size_t size = map_size();
-  const size_t headroom = std::max<size_t>(size / 8, size_t{8} << 20);
+  const size_t headroom = std::max<size_t>(size / 8, size_t{2} << 20);
   if (used_bytes() + headroom > size) {
     const int rc = Grow(headroom);
     if (rc != MDB_SUCCESS) return rc;
