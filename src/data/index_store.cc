@@ -53,20 +53,8 @@ void Forget(const std::shared_ptr<IndexEnv>& env) {
   kept.erase(std::remove(kept.begin(), kept.end(), env), kept.end());
 }
 
-// Identities of the paths asked for: resolving costs a look at the file
-// system for each.
-const std::string& IdentityOf(const std::string& path) {
-  static auto* cache = new std::map<std::string, std::string>();
-  auto it = cache->find(path);
-  if (it == cache->end()) {
-    if (cache->size() > 4096) cache->clear();
-    it = cache->emplace(path, platform::FileIdentity(path)).first;
-  }
-  return it->second;
-}
-
 std::shared_ptr<IndexEnv> Registered(const std::string& path) {
-  auto it = Registry().find(IdentityOf(path));
+  auto it = Registry().find(CachedFileIdentity(path));
   if (it == Registry().end()) return nullptr;
   std::shared_ptr<IndexEnv> env = it->second.lock();
   if (!env) {
@@ -81,6 +69,16 @@ std::string DbName(int k) { return std::to_string(k); }
 void Put32(uint32_t v, char* out) { PackRecord(v, out); }
 
 }  // namespace
+
+const std::string& CachedFileIdentity(const std::string& path) {
+  static auto* cache = new std::map<std::string, std::string>();
+  auto it = cache->find(path);
+  if (it == cache->end()) {
+    if (cache->size() > 4096) cache->clear();
+    it = cache->emplace(path, platform::FileIdentity(path)).first;
+  }
+  return it->second;
+}
 
 size_t NextMapSize(size_t current) {
   if (current < kInitialMapSize) return kInitialMapSize;
@@ -218,7 +216,7 @@ int16_t IndexEnv::Open(const std::string& path, std::shared_ptr<IndexEnv>* out) 
   }
   const int16_t status = env->Attach();
   if (status != engine_status::kOk) return status;
-  env->registry_key_ = IdentityOf(path);
+  env->registry_key_ = CachedFileIdentity(path);
   env->stamp_ = platform::FileStamp(path);
   Registry()[env->registry_key_] = env;
   KeepOpen(env);
@@ -289,7 +287,7 @@ int16_t IndexEnv::Create(const std::string& path, int index_count, int longest_k
     if (c != nullptr) mdb_cursor_close(c);
     c = nullptr;
   }
-  env->registry_key_ = IdentityOf(path);
+  env->registry_key_ = CachedFileIdentity(path);
   env->stamp_ = platform::FileStamp(path);
   Registry()[env->registry_key_] = env;
   KeepOpen(env);

@@ -59,18 +59,6 @@ std::map<std::string, std::unique_ptr<CompanyEntry>>& Companies() {
   return *companies;
 }
 
-// Identities of paths already asked for (resolving a path costs a look at
-// every directory on the way).
-const std::string& IdentityOf(const std::string& path) {
-  static auto* cache = new std::unordered_map<std::string, std::string>();
-  auto it = cache->find(path);
-  if (it == cache->end()) {
-    if (cache->size() > 4096) cache->clear();
-    it = cache->emplace(path, platform::FileIdentity(path)).first;
-  }
-  return it->second;
-}
-
 // The company of `directory` + `number`, with its log open.
 CompanyEntry& Company(const std::string& directory, const std::string& number) {
   const std::string key = directory + '|' + number;
@@ -304,7 +292,7 @@ class TxFile final : public platform::FileWrapper {
   // The transaction's overlay of this file; created on request.
   FileOverlay* Overlay(bool create) {
     if (g_active == nullptr) return nullptr;
-    if (identity_.empty()) identity_ = IdentityOf(path());
+    if (identity_.empty()) identity_ = CachedFileIdentity(path());
     auto it = g_active->files.find(identity_);
     if (it != g_active->files.end()) return &it->second;
     if (!create) return nullptr;

@@ -15,6 +15,10 @@ class IndexEnv;
 // True while a company transaction is in force in this process.
 bool TransactionInForce();
 
+// platform::FileIdentity of `path`, remembered: resolving a path costs a
+// look at the file system for each of its folders.
+const std::string& CachedFileIdentity(const std::string& path);
+
 // Closes the companies' logs this process keeps open (tests: a new process).
 void ForgetCompaniesForTesting();
 
