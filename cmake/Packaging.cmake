@@ -49,20 +49,10 @@ add_custom_target(package_docs ALL DEPENDS ${QROLE_COMPRESSED_DOCS})
 install(FILES ${QROLE_PACKAGING_DIR}/debian/copyright ${QROLE_DOC_BUILD_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# The Python client (package `qrole`), once clients/python holds it, laid
-# out flat (clients/python/qrole) or under src/ (clients/python/src/qrole).
-foreach(QROLE_PYTHON_PACKAGE ${CMAKE_SOURCE_DIR}/clients/python/qrole
-                             ${CMAKE_SOURCE_DIR}/clients/python/src/qrole)
-  if(EXISTS ${QROLE_PYTHON_PACKAGE}/__init__.py)
-    install(DIRECTORY ${QROLE_PYTHON_PACKAGE}
-            DESTINATION lib/python3/dist-packages
-            FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
-            PATTERN "__pycache__" EXCLUDE
-            PATTERN "*.pyc" EXCLUDE)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.9)")
-    break()
-  endif()
-endforeach()
+# The Python client (package `qrole`) is installed by clients/CMakeLists.txt
+# into lib/python3/dist-packages/qrole (its interface description copied, not
+# linked).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3 (>= 3.9)")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qrole)

@@ -53,7 +53,9 @@ for expected in \
   /usr/lib/systemd/user/qrole.socket /usr/lib/systemd/user/qrole.service \
   /usr/share/man/man1/qrole-server.1.gz /usr/share/man/man1/qrole.1.gz \
   /usr/share/man/man1/qrole-demo.1.gz \
-  /usr/share/doc/qrole/copyright /usr/share/doc/qrole/changelog.gz; do
+  /usr/share/doc/qrole/copyright /usr/share/doc/qrole/changelog.gz \
+  /usr/lib/python3/dist-packages/qrole/__init__.py \
+  /usr/lib/python3/dist-packages/qrole/interface.json; do
   grep -qx "$expected" <<<"$paths" || fail "the package lacks $expected"
 done
 # Nothing outside /usr, nothing of the build tree, every file root's.
@@ -109,6 +111,37 @@ if [ -n "$demo_root" ]; then
   grep -q '4300001' "$work/demo.ledger" || fail "the export lacks the demo's entry"
   "$root/usr/bin/qrole" --version | grep -qx "qrole $version" || fail "qrole --version"
 fi
+
+# Five lines of Python against the installed server and client: a posted
+# entry read back.
+[ -f "$root/usr/lib/python3/dist-packages/qrole/interface.json" ] &&
+  [ ! -L "$root/usr/lib/python3/dist-packages/qrole/interface.json" ] ||
+  fail "the Python client's interface description is not a file"
+py_home="$work/py-home"
+mkdir -p "$py_home/datos"
+printf '[SOFTWARE\\QRN\\Valdrix\\Settings]\nDATOS_DIR=%s/datos/\n' "$py_home" >"$py_home/registry.ini"
+QROLE_HOME="$py_home" "$root/usr/bin/qrole-server" --socket "$work/py.sock" >"$work/py-server.log" 2>&1 &
+py_server=$!
+for _ in $(seq 100); do [ -S "$work/py.sock" ] && break; sleep 0.1; done
+if ! PYTHONPATH="$root/usr/lib/python3/dist-packages" QROLE_SOCKET="$work/py.sock" python3 - >"$work/py.log" 2>&1 <<'PY'
+import qrole
+with qrole.connect() as conn:
+    e = conn.create("Enlace")
+    e.AbrirEmpresa(e.CrearEmpresa("Python", "25"), "")
+    e.Fecha = "31/12/25"; e.Número = ""; number = e.Número
+    e.AñadirApunte("4300001", "Factura P-1", 1, 121, "1")
+    e.AñadirApunte("7000000", "Factura P-1", 2, 121, "1")
+    e.GrabarAsiento()
+    e.LeerAsiento("31/12/25", number)
+    assert e.ContadorApuntes == 2, e.ContadorApuntes
+    assert e.Apunte(1).Cuenta.strip() == "4300001", e.Apunte(1).Cuenta
+print("python ok")
+PY
+then
+  cat "$work/py.log" "$work/py-server.log" >&2
+  fail "the Python client could not post through the installed server"
+fi
+kill "$py_server" 2>/dev/null; wait "$py_server" 2>/dev/null || true
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures package checks failed" >&2
