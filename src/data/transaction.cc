@@ -77,6 +77,19 @@ CompanyEntry& Company(const std::string& directory, const std::string& number) {
   return *slot;
 }
 
+// Where files are closed when a call ends (Windows: an open handle would
+// refuse the desktop program, or a folder's removal), the company's log is
+// closed when an operation or a recovery is over.
+void LetGo(CompanyEntry* company) {
+  if (platform::KeepFilesOpenBetweenCalls()) return;
+  for (auto it = Companies().begin(); it != Companies().end(); ++it) {
+    if (it->second.get() == company) {
+      Companies().erase(it);
+      return;
+    }
+  }
+}
+
 void Raise(const CompanyEntry& company, const platform::Status& status) {
   RaiseFileInUse(company.log_path + " (" + status.message() + ")");
 }
@@ -409,11 +422,16 @@ CompanyTransaction::CompanyTransaction(const std::string& company_directory,
   }
   CompanyEntry& company = internal::Company(company_directory, company_number);
   platform::Status status = company.log->Lock(CurrentTransactionSettings().lock_timeout_ms);
-  if (!status.ok()) internal::Raise(company, status);
+  if (!status.ok()) {
+    const std::string path = company.log_path;
+    internal::LetGo(&company);
+    RaiseFileInUse(path + " (" + status.message() + ")");
+  }
   try {
     internal::RecoverLocked(company);
   } catch (...) {
     company.log->Unlock();
+    internal::LetGo(&company);
     throw;
   }
   state_ = std::make_shared<TxState>();
@@ -440,6 +458,7 @@ CompanyTransaction::~CompanyTransaction() {
     for (auto& env : state_->envs) env->AbortTransaction();
     state_->company->log->Unlock();
   }
+  internal::LetGo(state_->company);
 }
 
 void CompanyTransaction::Commit() {
@@ -526,18 +545,23 @@ void CompanyTransaction::Commit() {
 void RecoverCompany(const std::string& company_directory, const std::string& company_number) {
   if (g_active != nullptr) return;  // the transaction in force recovered
   CompanyEntry& company = internal::Company(company_directory, company_number);
-  if (!internal::NeedsRecovery(company)) return;
-  internal::CompanyLock lock(company);
-  internal::RecoverLocked(company);
+  if (internal::NeedsRecovery(company)) {
+    internal::CompanyLock lock(company);
+    internal::RecoverLocked(company);
+  }
+  internal::LetGo(&company);
 }
 
 void CheckpointCompany(const std::string& company_directory, const std::string& company_number) {
   if (g_active != nullptr) return;
   CompanyEntry& company = internal::Company(company_directory, company_number);
-  internal::CompanyLock lock(company);
-  LogHeader header = internal::RecoverLocked(company);
-  platform::Status status = internal::Checkpoint(company, header);
-  if (!status.ok()) internal::Raise(company, status);
+  {
+    internal::CompanyLock lock(company);
+    LogHeader header = internal::RecoverLocked(company);
+    platform::Status status = internal::Checkpoint(company, header);
+    if (!status.ok()) internal::Raise(company, status);
+  }
+  internal::LetGo(&company);
 }
 
 }  // namespace qrole::data
