@@ -43,3 +43,26 @@ TEST(ProtectionTest, AnIndexFileThatMayNotBeOpenedIsReported) {
 
 }  // namespace
 }  // namespace qrole::data
+
+namespace qrole::data {
+namespace {
+
+// Index files stay open between calls; one removed meanwhile (another
+// program rebuilding it, a company restored from a copy) is not written
+// through the stale handle: the table's next opening makes the file again.
+TEST(KeptIndexTest, AnIndexFileRemovedMeanwhileIsOpenedAfresh) {
+  test::DataTestEnv env;
+  env.WriteJournalDefinition();
+  SetIndexMaintenance(true);
+  ASSERT_TRUE(OpenTableFile(2, "TESTT", 1, env.data_dir(), "01").ok());
+  CloseAllFiles();  // the index environment stays open
+  const std::string qrc = env.data_dir() + "/TESTT01.QRC";
+  ASSERT_TRUE(platform::NativeFileSystem()->Remove(qrc).ok());
+  ASSERT_TRUE(OpenTableFile(2, "TESTT", 1, env.data_dir(), "01").ok());
+  EXPECT_TRUE(GetSlot(2).has_index());
+  EXPECT_TRUE(platform::NativeFileSystem()->Exists(qrc));
+  CloseAllFiles();
+}
+
+}  // namespace
+}  // namespace qrole::data
