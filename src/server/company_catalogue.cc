@@ -280,11 +280,11 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   try {
     std::string global = ToStr(data::LeerRegistro("GLOBAL_DIR"));
     if (Trim(global).empty()) {
-      process.global_directory = GetTotal(e, "Global_Dir");
+      process.global_directory = platform::NormalizeSeparators(GetTotal(e, "Global_Dir"));
       data::GrabarRegistro("Global_Dir",
                            Variant::FromString(platform::NativePath(process.global_directory)));
     } else {
-      process.global_directory = global;
+      process.global_directory = platform::NormalizeSeparators(global);
       if (Trim(GetTotal(e, "Global_Dir")).empty())
         PutTotal(e, "Global_Dir", platform::NativePath(global));
     }
