@@ -39,7 +39,7 @@ Sub CancelEntry()
   On Error Resume Next
   Dim e, closed, folder, first, second, r
   Set e = CreateObject("QROLE75.Enlace")
-  folder = NewFolder("vbs-anular")
+  folder = NewFolder("vbs-anular-asiento")
   e.CrearEmpresa folder & "Anular", "24"
   e.AbrirEmpresa folder & "Anular"
   e.Fecha = "15/03/24"

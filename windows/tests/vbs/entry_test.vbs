@@ -87,7 +87,8 @@ Sub EntryNumbers()
   e.PutTotal "CONTADORASIENTOS", "000041"
   e.Number = ""
   CheckEq "the counter + 1", e.Number, "000042"
-  CheckEq "a proposal does not move the counter", e.GetTotal("CONTADORASIENTOS"), "000041"
+  CheckEq "a proposal reserves its number: the counter moves on", e.GetTotal("CONTADORASIENTOS"), _
+          "000042"
   e.GrabarNuevoNumeroAsiento
   CheckEq "the counter stored", e.GetTotal("CONTADORASIENTOS"), "000042"
   e.Número = "A-7"
