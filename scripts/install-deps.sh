@@ -9,7 +9,7 @@ packages=(
   nlohmann-json3-dev liblmdb-dev libasio-dev libpugixml-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dpkg-dev lintian ledger
-  g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64
+  g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 msitools wixl
 )
 
 # npm fetches the LMDB sources for the Windows build; a machine may have it

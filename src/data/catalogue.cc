@@ -57,7 +57,7 @@ std::string ResolveSharedFile(const std::string& setting, const std::string& fil
   std::string folder = WithSlash(ToStr(LeerRegistro(setting)));
   if (Trim(folder).empty()) {
     folder = fallback;
-    GrabarRegistro(setting, Variant::FromString(folder));
+    GrabarRegistro(setting, Variant::FromString(platform::NativePath(folder)));
     MakeFolderChain(folder);
     if (!env->Files().Exists(folder + file) && env->Files().Exists(program_dir + file))
       CopyFile(program_dir + file, folder + file);
@@ -67,7 +67,7 @@ std::string ResolveSharedFile(const std::string& setting, const std::string& fil
     env->Messages().Show(
         "Archivo " + path + " no está disponible ... se utilizará " + fallback + file, "",
         platform::MsgIcon::Warning, platform::MsgButtons::Ok);
-    GrabarRegistro(setting, Variant::FromString(fallback));
+    GrabarRegistro(setting, Variant::FromString(platform::NativePath(fallback)));
     MakeFolderChain(fallback);
     path = fallback + file;
   }

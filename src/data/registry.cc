@@ -1,5 +1,7 @@
 #include "data/registry.h"
 
+#include <vector>
+
 #include "automation/convert.h"
 #include "platform/env.h"
 #include "platform/executable.h"
@@ -30,7 +32,16 @@ std::string FirstChars(const std::string& s, size_t n) {
 std::string ShippedProgramDirectory() {
   std::string dir = platform::EnvironmentVariable("QROLE_PROGRAM_DIR");
   if (dir.empty()) {
-    dir = platform::JoinPath(platform::DirName(platform::ExecutablePath()), "../share/qrole");
+    // The first folder that holds the chart's table definition, else the
+    // usual one.
+    const std::vector<std::string> folders = platform::ShippedFileFolders();
+    if (!folders.empty()) dir = folders.front();
+    for (const std::string& folder : folders) {
+      if (platform::CurrentEnv()->Files().Exists(platform::JoinPath(folder, "PLANC.QRA"))) {
+        dir = folder;
+        break;
+      }
+    }
   }
   dir = platform::NormalizeSeparators(dir);
   if (dir.empty() || dir.back() != '/') dir += '/';

@@ -32,7 +32,9 @@ void GrabarRegistro(const std::string& name, const Variant& value,
                     const std::string& product = kDefaultProduct);
 
 // The program directory this build ships (table definitions, templates, VAT
-// types, currency tables), ending with "/".
+// types, currency tables), ending with "/": QROLE_PROGRAM_DIR when set, else
+// the first of platform::ShippedFileFolders that holds "PLANC.QRA" (on
+// Windows the executable's folder, then ../share/qrole), else the first.
 std::string ShippedProgramDirectory();
 
 }  // namespace qrole::data

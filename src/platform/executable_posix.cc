@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/executable.h"
+#include "platform/path.h"
 
 namespace qrole::platform {
 
@@ -12,6 +13,12 @@ std::string ExecutablePath() {
   ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
   if (n <= 0) return "";
   return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+std::vector<std::string> ShippedFileFolders() {
+  const std::string exe = ExecutablePath();
+  if (exe.empty()) return {};
+  return {JoinPath(DirName(exe), "../share/qrole")};
 }
 
 std::string EnvironmentVariable(const std::string& name) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/executable.h"
+#include "platform/path.h"
 #include "platform/windows_internal_win.h"
 
 namespace qrole::platform {
@@ -19,6 +20,13 @@ std::string ExecutablePath() {
     if (n < buf.size()) return ServerPath(std::wstring_view(buf.data(), n));
     buf.resize(buf.size() * 2);
   }
+}
+
+std::vector<std::string> ShippedFileFolders() {
+  const std::string exe = ExecutablePath();
+  if (exe.empty()) return {};
+  const std::string folder = DirName(exe);
+  return {folder, JoinPath(folder, "../share/qrole")};
 }
 
 std::string EnvironmentVariable(const std::string& name) {

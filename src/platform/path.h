@@ -2,7 +2,9 @@
 //
 // Paths inside the server use "/" as separator. Clients and stored settings may
 // use "\" (they were written for Windows): NormalizeSeparators turns those into
-// "/". The other helpers accept either separator.
+// "/". The other helpers accept either separator. A path that leaves the
+// server (a member's result, a by-reference argument, a setting or a value
+// written into a company file) is spelled as the system spells it: NativePath.
 
 #ifndef QROLE_PLATFORM_PATH_H_
 #define QROLE_PLATFORM_PATH_H_
@@ -14,6 +16,12 @@ namespace qrole::platform {
 
 // `path` with every "\" replaced by "/".
 std::string NormalizeSeparators(std::string_view path);
+
+// `path` in this system's own spelling, for paths handed to clients or
+// stored: on Windows every "/" becomes "\" ("C:/Datos/A.QRT" gives
+// "C:\Datos\A.QRT"); on other systems `path` unchanged (the server's own
+// paths already use "/", and a stored value goes back as it was written).
+std::string NativePath(std::string_view path);
 
 // True for "/" and "\".
 inline bool IsSeparator(char c) { return c == '/' || c == '\\'; }

@@ -24,6 +24,18 @@ TEST(PathTest, SeparatorsAndJoin) {
   EXPECT_EQ(JoinPath("/", "b"), "/b");
 }
 
+TEST(PathTest, NativePathSpellsThePathAsTheSystemDoes) {
+#ifdef _WIN32
+  EXPECT_EQ(NativePath("C:/q/datos/Alfa.QRT"), "C:\\q\\datos\\Alfa.QRT");
+  EXPECT_EQ(NativePath("//srv/datos\\A.QRT"), "\\\\srv\\datos\\A.QRT");
+#else
+  EXPECT_EQ(NativePath("C:\\q\\datos\\Alfa.QRT"), "C:\\q\\datos\\Alfa.QRT");
+  EXPECT_EQ(NativePath("/srv/datos/A.QRT"), "/srv/datos/A.QRT");
+#endif
+  EXPECT_EQ(NativePath("Alfa"), "Alfa");
+  EXPECT_EQ(NativePath(""), "");
+}
+
 TEST(PathTest, DirNameAndBaseName) {
   struct Case {
     const char* path;

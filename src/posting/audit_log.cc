@@ -4,6 +4,7 @@
 
 #include "automation/convert.h"
 #include "platform/env.h"
+#include "platform/path.h"
 #include "platform/text_encoding.h"
 #include "server/enlace.h"
 #include "server/version.h"
@@ -40,7 +41,8 @@ std::string AuditLine(const server::Enlace& e, const std::string& message) {
   for (const std::string& value :
        {std::string(date), std::string(time), std::string(server::kServerVersion),
         CleanName(env->ComputerName()), CleanName(env->UserName()), s.company_number,
-        s.company_directory, s.company_path, Trim(message)}) {
+        platform::NativePath(s.company_directory), platform::NativePath(s.company_path),
+        Trim(message)}) {
     if (!line.empty()) line += '\t';
     line += value;
   }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/path.h"
 #include "posting/posting_test_util.h"
 
 namespace qrole::posting {
@@ -9,7 +10,8 @@ namespace {
 std::string LinePrefix(const server::Enlace& e) {
   const server::EnlaceState& s = e.state();
   return "12-08-2026\t09:05:07\t7.5.1\tPUESTO1\tcontable\t" + s.company_number + "\t" +
-         s.company_directory + "\t" + s.company_path + "\t";
+         platform::NativePath(s.company_directory) + "\t" + platform::NativePath(s.company_path) +
+         "\t";
 }
 
 class PendingEntryTest : public PostingTest {

@@ -193,7 +193,8 @@ void LoadEmpresas(Enlace& e) {
   // An empty directory lists the current directory, as a bare pattern does.
   auto names = platform::CurrentEnv()->Files().List(dir.empty() ? "." : dir, "*.QRT");
   if (!names.ok()) return;
-  for (const std::string& name : *names) catalogue->Add(Variant::FromString(dir + name));
+  for (const std::string& name : *names)
+    catalogue->Add(Variant::FromString(platform::NativePath(dir + name)));
 }
 
 void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& password) {
@@ -279,11 +280,13 @@ void AbrirEmpresa(Enlace& e, const std::string& empresa, const std::string& pass
   try {
     std::string global = ToStr(data::LeerRegistro("GLOBAL_DIR"));
     if (Trim(global).empty()) {
-      process.global_directory = GetTotal(e, "Global_Dir");
-      data::GrabarRegistro("Global_Dir", Variant::FromString(process.global_directory));
+      process.global_directory = platform::NormalizeSeparators(GetTotal(e, "Global_Dir"));
+      data::GrabarRegistro("Global_Dir",
+                           Variant::FromString(platform::NativePath(process.global_directory)));
     } else {
-      process.global_directory = global;
-      if (Trim(GetTotal(e, "Global_Dir")).empty()) PutTotal(e, "Global_Dir", global);
+      process.global_directory = platform::NormalizeSeparators(global);
+      if (Trim(GetTotal(e, "Global_Dir")).empty())
+        PutTotal(e, "Global_Dir", platform::NativePath(global));
     }
   } catch (const std::exception&) {
   }
@@ -340,7 +343,7 @@ std::string EmpresaAnioAnterior(Enlace& e) {
   if (!value.empty() && value.find('\\') == std::string::npos &&
       value.find('/') == std::string::npos)
     value = e.state().company_directory + value;
-  return value;
+  return platform::NativePath(value);
 }
 
 }  // namespace qrole::server

@@ -2,6 +2,7 @@
 // settings, the accounting date.
 
 #include "automation/convert.h"
+#include "platform/path.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
 #include "server/company_catalogue.h"
@@ -42,7 +43,7 @@ void RegisterCompanyMembers(MemberTable& t) {
       }
       std::string path = CreateCompanyFileSet(a.Str(0), password);
       LoadEmpresas(e);
-      a.ref(1) = Variant::FromString(path);
+      a.ref(1) = Variant::FromString(platform::NativePath(path));
       return Variant();
     }
     AbrirEmpresa(e, a.Str(0), password);
@@ -61,10 +62,13 @@ void RegisterCompanyMembers(MemberTable& t) {
       return Variant::FromString(CrearEmpresaEnWeb(e, a.Str(0), CreationOptions(args)));
     std::string path = CreateCompanyFileSet(a.Str(0), CreationOptions(args));
     LoadEmpresas(e);
-    return Variant::FromString(path);
+    return Variant::FromString(platform::NativePath(path));
   });
-  t.Add("Empresa", Kind::kMethod,
-        [](Enlace& e, Args&) { return Variant::FromString(e.state().company_path); });
+  t.Add("Empresa", Kind::kMethod, [](Enlace& e, Args&) {
+    // On the web the company is a name of the service, not a path.
+    const std::string& company = e.state().company_path;
+    return Variant::FromString(e.state().web_mode ? company : platform::NativePath(company));
+  });
   t.Add("NumeroEmpresa", Kind::kMethod,
         [](Enlace& e, Args&) { return Variant::FromString(e.state().company_number); });
   t.Add("MesInicioEjercicio", Kind::kMethod, [](Enlace& e, Args&) {

@@ -123,8 +123,8 @@ TEST_F(CompanyTest, CatalogueListsTheDataDirectory) {
   Call("LoadEmpresas");
   auto list = std::dynamic_pointer_cast<Collection>(Get("Empresas").object());
   ASSERT_EQ(list->Count(), 2);
-  EXPECT_EQ(list->Item(1), Variant::FromString(data_dir_ + "EMPRE01.QRT"));
-  EXPECT_EQ(list->Item(2), Variant::FromString(data_dir_ + "otra02.qrt"));
+  EXPECT_EQ(list->Item(1), Variant::FromString(platform::NativePath(data_dir_ + "EMPRE01.QRT")));
+  EXPECT_EQ(list->Item(2), Variant::FromString(platform::NativePath(data_dir_ + "otra02.qrt")));
   // A new object loads it on creation.
   auto other = Enlace::Create();
   EXPECT_EQ(other->empresas()->Count(), 2);
@@ -134,7 +134,7 @@ TEST_F(CompanyTest, OpensByBareNameLowerCaseExtensionAndFullPath) {
   WriteCompany(data_dir_ + "EMPRE01.QRT", {});
   Open("EMPRE01");
   EXPECT_EQ(Call("NumeroEmpresa"), Variant::FromString("01"));
-  EXPECT_EQ(Call("Empresa"), Variant::FromString(data_dir_ + "EMPRE01.QRT"));
+  EXPECT_EQ(Call("Empresa"), Variant::FromString(platform::NativePath(data_dir_ + "EMPRE01.QRT")));
   // A bare name opens the company of the data directory, whose files are there.
   EXPECT_EQ(e_->state().company_directory, data_dir_);
   Open("empre01.qrt");
@@ -226,7 +226,7 @@ TEST_F(CompanyTest, CloseKeepsThePath) {
   Open("EMPRE01");
   Call("CerrarEmpresa");
   EXPECT_EQ(Call("NumeroEmpresa"), Variant::FromString(""));
-  EXPECT_EQ(Call("Empresa"), Variant::FromString(data_dir_ + "EMPRE01.QRT"));
+  EXPECT_EQ(Call("Empresa"), Variant::FromString(platform::NativePath(data_dir_ + "EMPRE01.QRT")));
   EXPECT_EQ(ErrorOf([&] {
               Invoke(*e_, "Fecha", Kind::kLet, {Variant::FromString("31/12/13")});
             }).number(),
@@ -236,7 +236,8 @@ TEST_F(CompanyTest, CloseKeepsThePath) {
 TEST_F(CompanyTest, PreviousYearCompany) {
   WriteCompany(data_dir_ + "E2013.QRT", CompanySpec().Settings("Empresa Anterior=E2012.QRT\r\n"));
   Open(data_dir_ + "E2013.QRT");
-  EXPECT_EQ(Call("EmpresaAñoAnterior"), Variant::FromString(data_dir_ + "E2012.QRT"));
+  EXPECT_EQ(Call("EmpresaAñoAnterior"),
+            Variant::FromString(platform::NativePath(data_dir_ + "E2012.QRT")));
   WriteCompany(data_dir_ + "E2014.QRT",
                CompanySpec().Settings("EMPRESA ANTERIOR=C:\\otra\\E2013.QRT\r\n"));
   Open(data_dir_ + "E2014.QRT");
@@ -255,7 +256,9 @@ TEST_F(CompanyTest, CostCentreLevelsAndGlobalDirectory) {
   EXPECT_EQ(Process().cost_centre_levels[5], 5);
   EXPECT_EQ(Process().cost_centre_levels[0], 7);
   EXPECT_EQ(Process().global_directory, "/srv/global/");
-  EXPECT_EQ(env_.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Global_Dir"), "/srv/global/");
+  // Written as the system spells paths.
+  EXPECT_EQ(env_.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Global_Dir"),
+            platform::NativePath("/srv/global/"));
 }
 
 TEST_F(CompanyTest, ConfigurationFileIsCopiedIntoTheSettings) {

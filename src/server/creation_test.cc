@@ -70,7 +70,7 @@ class CreationTest : public ::testing::Test {
 
 TEST_F(CreationTest, CreatesACompanyWithItsHeaderAndChart) {
   std::string path = Create({Variant::FromString("Nueva"), Variant::FromString("2024")});
-  EXPECT_EQ(path, data_dir_ + "Nueva.QRT");
+  EXPECT_EQ(path, platform::NativePath(data_dir_ + "Nueva.QRT"));
   std::string header = FileBytes(path);
   ASSERT_EQ(header.size(), kHeaderSize);
   EXPECT_EQ(HeaderText(header, "COMUN"), "01");
@@ -112,7 +112,7 @@ TEST_F(CreationTest, NumbersNamesAndTemplates) {
       Create({Variant::FromString("Nueva"), Variant::FromString("24"), Variant::FromString("12340"),
               Variant::FromString("0010"), Variant::FromString("1"), Variant::FromString("01"),
               Variant::FromLong(0)});
-  EXPECT_EQ(second, data_dir_ + "Nueva~1.QRt");
+  EXPECT_EQ(second, platform::NativePath(data_dir_ + "Nueva~1.QRt"));
   EXPECT_EQ(HeaderText(FileBytes(second), "COMUN"), "04");
   EXPECT_EQ(FileBytes(data_dir_ + "PLANC04.QRD"), "chart 00");
 }
@@ -133,7 +133,8 @@ TEST_F(CreationTest, CreationThroughTheOpeningPassword) {
                                Variant::FromString("/C/A:23 /N:43000 /Z:0")};
   InvokeResult r = Invoke(*e_, "AbrirEmpresa", Kind::kMethod, args);
   ASSERT_EQ(r.byref.size(), 2u);
-  EXPECT_EQ(r.byref[1].second, Variant::FromString(data_dir_ + "PorClave.QRT"));
+  EXPECT_EQ(r.byref[1].second,
+            Variant::FromString(platform::NativePath(data_dir_ + "PorClave.QRT")));
   EXPECT_EQ(HeaderText(FileBytes(data_dir_ + "PorClave.QRT"), "AÑO"), "23");
   EXPECT_FALSE(e_->company_open());
 }
@@ -225,7 +226,8 @@ TEST_F(CreationTest, SharedFileFallsBackToTheDefaultFolder) {
                                "/no/existe/Moneda1.qrf no está disponible "
                                "... se utilizará " +
                                fallback + "Moneda1.qrf");
-  EXPECT_EQ(env_.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Con_Dir"), fallback);
+  EXPECT_EQ(env_.Settings().Read("SOFTWARE\\QRN\\Valdrix\\Settings", "Con_Dir"),
+            platform::NativePath(fallback));
   // A file of the open company comes from the company directory.
   EXPECT_EQ(data::ResolveSharedFile("Con_Dir", "VdfOl07.qrf", "/empresa/", "07"),
             "/empresa/VdfOl07.qrf");

@@ -116,6 +116,6 @@ class CurlTransport : public HttpTransport {
 
 }  // namespace
 
-std::unique_ptr<HttpTransport> MakeCurlTransport() { return std::make_unique<CurlTransport>(); }
+std::unique_ptr<HttpTransport> MakeHttpTransport() { return std::make_unique<CurlTransport>(); }
 
 }  // namespace qrole::web

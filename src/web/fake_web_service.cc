@@ -3,8 +3,9 @@
 #include <asio.hpp>
 #include <cctype>
 #include <mutex>
-#include <pugixml.hpp>
 #include <thread>
+
+#include "web/xml_tree.h"
 
 namespace qrole::web::testing {
 
@@ -39,21 +40,6 @@ std::string Escape(const std::string& text) {
       default:
         out += c;
     }
-  }
-  return out;
-}
-
-std::string LocalName(const char* qname) {
-  std::string name = qname;
-  size_t colon = name.find(':');
-  return colon == std::string::npos ? name : name.substr(colon + 1);
-}
-
-std::string TextOf(const pugi::xml_node& node) {
-  std::string out;
-  for (pugi::xml_node child : node.children()) {
-    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) out += child.value();
-    if (child.type() == pugi::node_element) out += TextOf(child);
   }
   return out;
 }
@@ -174,18 +160,18 @@ struct FakeWebService::Impl {
     FakeCall call;
     call.soap_action = HeaderValue(head, "SOAPAction");
     call.content_type = HeaderValue(head, "Content-Type");
-    pugi::xml_document doc;
-    pugi::xml_node request;
-    if (doc.load_buffer(body.data(), body.size(), pugi::parse_default | pugi::parse_ws_pcdata)) {
-      for (pugi::xml_node b : doc.document_element().children())
-        if (LocalName(b.name()) == "Body")
-          for (pugi::xml_node child : b.children())
-            if (!request && child.type() == pugi::node_element) request = child;
+    std::optional<XmlNode> doc = ParseXml(body);
+    const XmlNode* request = nullptr;
+    if (doc) {
+      for (const XmlNode& b : doc->children)
+        if (!b.is_text && b.LocalName() == "Body")
+          for (const XmlNode& child : b.children)
+            if (!request && !child.is_text) request = &child;
     }
     if (!request) return HttpAnswer(400, "text/plain", "not a SOAP request");
-    call.method = LocalName(request.name());
-    for (pugi::xml_node arg : request.children())
-      if (arg.type() == pugi::node_element) call.args.push_back(TextOf(arg));
+    call.method = std::string(request->LocalName());
+    for (const XmlNode& arg : request->children)
+      if (!arg.is_text) call.args.push_back(arg.Text());
     {
       std::lock_guard<std::mutex> lock(mutex);
       calls.push_back(call);

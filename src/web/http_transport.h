@@ -2,8 +2,9 @@
 //
 // Design: the SOAP client (soap_client.h) builds and reads the messages and
 // hands each exchange to an HttpTransport, so that tests can answer without
-// a network. The transport of this build is libcurl's (curl_transport.cc),
-// which the Windows build does not have.
+// a network. The transport of the build is the system's own HTTP stack:
+// libcurl on Linux (curl_transport.cc), WinHTTP on Windows
+// (winhttp_transport_win.cc).
 
 #ifndef QROLE_WEB_HTTP_TRANSPORT_H_
 #define QROLE_WEB_HTTP_TRANSPORT_H_
@@ -38,9 +39,13 @@ class HttpTransport {
   virtual HttpResponse Send(const HttpRequest& request) = 0;
 };
 
-// libcurl's transport: http and https only; certificates verified; the
-// system's proxy settings apply.
-std::unique_ptr<HttpTransport> MakeCurlTransport();
+// The transport of this build: http and https only; certificates verified
+// against the system's trusted roots; the system's proxy settings apply (on
+// Linux the proxy environment variables, on Windows the proxy of WinHTTP or,
+// when it has none, the user's Internet settings); redirects followed for GET
+// only; an exchange limited to 30 seconds to connect, 300 in all and 64 MiB
+// of answer.
+std::unique_ptr<HttpTransport> MakeHttpTransport();
 
 }  // namespace qrole::web
 

@@ -1,20 +1,11 @@
 #include "web/soap_client.h"
 
-#include <pugixml.hpp>
-
 #include "qrole/error.h"
-#include "web/xml_nodes_internal.h"
+#include "web/xml_tree.h"
 
 namespace qrole::web {
 
 namespace {
-
-using internal::AfterPrefix;
-using internal::Is;
-using internal::LocalName;
-using internal::NamespaceFor;
-using internal::NamespaceOf;
-using internal::TextOf;
 
 constexpr std::string_view kWsdlNs = "http://schemas.xmlsoap.org/wsdl/";
 constexpr std::string_view kSoapBindingNs = "http://schemas.xmlsoap.org/wsdl/soap/";
@@ -27,41 +18,42 @@ constexpr std::string_view kEnvelopeNs = "http://schemas.xmlsoap.org/soap/envelo
 
 // Children of `parent` in namespace `ns` with local name `local`.
 template <typename F>
-void ForEachChild(const pugi::xml_node& parent, std::string_view ns, std::string_view local, F f) {
-  for (pugi::xml_node child : parent.children())
-    if (Is(child, ns, local)) f(child);
+void ForEachChild(const XmlNode* parent, std::string_view ns, std::string_view local, F f) {
+  if (!parent) return;
+  for (const XmlNode& child : parent->children)
+    if (child.Is(ns, local)) f(child);
 }
 
-pugi::xml_node FindNamed(const pugi::xml_node& parent, std::string_view ns, std::string_view local,
+const XmlNode* FindNamed(const XmlNode* parent, std::string_view ns, std::string_view local,
                          std::string_view name) {
-  pugi::xml_node found;
-  ForEachChild(parent, ns, local, [&](const pugi::xml_node& n) {
-    if (!found && std::string_view(n.attribute("name").value()) == name) found = n;
+  const XmlNode* found = nullptr;
+  ForEachChild(parent, ns, local, [&](const XmlNode& n) {
+    if (!found && n.Attribute("name") == name) found = &n;
   });
   return found;
 }
 
 // The top-level schema element `name` (in any schema of the description).
-pugi::xml_node SchemaElement(const pugi::xml_node& definitions, std::string_view name,
-                             pugi::xml_node* schema_out) {
-  pugi::xml_node found;
-  ForEachChild(definitions, kWsdlNs, "types", [&](const pugi::xml_node& types) {
-    ForEachChild(types, kSchemaNs, "schema", [&](const pugi::xml_node& schema) {
+const XmlNode* SchemaElement(const XmlNode& definitions, std::string_view name,
+                             const XmlNode** schema_out) {
+  const XmlNode* found = nullptr;
+  ForEachChild(&definitions, kWsdlNs, "types", [&](const XmlNode& types) {
+    ForEachChild(&types, kSchemaNs, "schema", [&](const XmlNode& schema) {
       if (found) return;
-      found = FindNamed(schema, kSchemaNs, "element", name);
-      if (found) *schema_out = schema;
+      found = FindNamed(&schema, kSchemaNs, "element", name);
+      if (found) *schema_out = &schema;
     });
   });
   return found;
 }
 
 // The names of the elements of a complex type's sequence, in order.
-std::vector<std::string> SequenceNames(const pugi::xml_node& complex_type) {
+std::vector<std::string> SequenceNames(const XmlNode& complex_type) {
   std::vector<std::string> names;
-  ForEachChild(complex_type, kSchemaNs, "sequence", [&](const pugi::xml_node& sequence) {
-    ForEachChild(sequence, kSchemaNs, "element", [&](const pugi::xml_node& e) {
-      std::string name = e.attribute("name").value();
-      if (name.empty()) name = std::string(AfterPrefix(e.attribute("ref").value()));
+  ForEachChild(&complex_type, kSchemaNs, "sequence", [&](const XmlNode& sequence) {
+    ForEachChild(&sequence, kSchemaNs, "element", [&](const XmlNode& e) {
+      std::string name = e.Attribute("name");
+      if (name.empty()) name = std::string(AfterPrefix(e.Attribute("ref")));
       names.push_back(name);
     });
   });
@@ -70,37 +62,38 @@ std::vector<std::string> SequenceNames(const pugi::xml_node& complex_type) {
 
 // The parameters of the request element `name`: its inline complex type, or
 // the named complex type it refers to.
-std::vector<std::string> ElementParams(const pugi::xml_node& definitions, std::string_view name,
+std::vector<std::string> ElementParams(const XmlNode& definitions, std::string_view name,
                                        std::string* element_ns) {
-  pugi::xml_node schema;
-  pugi::xml_node element = SchemaElement(definitions, name, &schema);
+  const XmlNode* schema = nullptr;
+  const XmlNode* element = SchemaElement(definitions, name, &schema);
   if (!element) return {};
-  *element_ns = schema.attribute("targetNamespace").value();
-  pugi::xml_node inline_type;
-  ForEachChild(element, kSchemaNs, "complexType",
-               [&](const pugi::xml_node& t) { inline_type = t; });
-  if (inline_type) return SequenceNames(inline_type);
-  std::string_view type = AfterPrefix(element.attribute("type").value());
-  pugi::xml_node named = FindNamed(schema, kSchemaNs, "complexType", type);
-  return named ? SequenceNames(named) : std::vector<std::string>{};
+  *element_ns = schema->Attribute("targetNamespace");
+  const XmlNode* inline_type = nullptr;
+  ForEachChild(element, kSchemaNs, "complexType", [&](const XmlNode& t) { inline_type = &t; });
+  if (inline_type) return SequenceNames(*inline_type);
+  const std::string type = element->Attribute("type");
+  const XmlNode* named = FindNamed(schema, kSchemaNs, "complexType", AfterPrefix(type));
+  return named ? SequenceNames(*named) : std::vector<std::string>{};
 }
 
 // The request element of an operation: the element of the first part of its
 // input message (document/literal), found through the port type.
-std::string InputElement(const pugi::xml_node& definitions, const pugi::xml_node& binding,
+std::string InputElement(const XmlNode& definitions, const XmlNode* binding,
                          const std::string& operation) {
-  std::string_view port_type_name = AfterPrefix(binding.attribute("type").value());
-  pugi::xml_node port_type = FindNamed(definitions, kWsdlNs, "portType", port_type_name);
-  pugi::xml_node op = FindNamed(port_type, kWsdlNs, "operation", operation);
-  pugi::xml_node input;
-  ForEachChild(op, kWsdlNs, "input", [&](const pugi::xml_node& n) { input = n; });
-  std::string_view message_name = AfterPrefix(input.attribute("message").value());
-  pugi::xml_node message = FindNamed(definitions, kWsdlNs, "message", message_name);
-  pugi::xml_node part;
-  ForEachChild(message, kWsdlNs, "part", [&](const pugi::xml_node& p) {
-    if (!part) part = p;
+  const std::string port_type_name = binding ? binding->Attribute("type") : "";
+  const XmlNode* port_type =
+      FindNamed(&definitions, kWsdlNs, "portType", AfterPrefix(port_type_name));
+  const XmlNode* op = FindNamed(port_type, kWsdlNs, "operation", operation);
+  const XmlNode* input = nullptr;
+  ForEachChild(op, kWsdlNs, "input", [&](const XmlNode& n) { input = &n; });
+  const std::string message_name = input ? input->Attribute("message") : "";
+  const XmlNode* message = FindNamed(&definitions, kWsdlNs, "message", AfterPrefix(message_name));
+  const XmlNode* part = nullptr;
+  ForEachChild(message, kWsdlNs, "part", [&](const XmlNode& p) {
+    if (!part) part = &p;
   });
-  std::string_view element = AfterPrefix(part.attribute("element").value());
+  const std::string element_attr = part ? part->Attribute("element") : "";
+  std::string_view element = AfterPrefix(element_attr);
   return element.empty() ? operation : std::string(element);
 }
 
@@ -139,45 +132,39 @@ std::string EscapeAttribute(std::string_view text) {
   return quoted;
 }
 
-pugi::xml_parse_result Parse(pugi::xml_document& doc, const std::string& text) {
-  return doc.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata,
-                         pugi::encoding_auto);
-}
-
 }  // namespace
 
 ServiceDescription ReadServiceDescription(const std::string& wsdl, const std::string& url) {
-  pugi::xml_document doc;
-  if (!Parse(doc, wsdl)) Fail("La descripción del servicio web no es XML válido: " + url);
-  pugi::xml_node definitions = doc.document_element();
-  if (!Is(definitions, kWsdlNs, "definitions"))
+  std::optional<XmlNode> doc = ParseXml(wsdl);
+  if (!doc) Fail("La descripción del servicio web no es XML válido: " + url);
+  const XmlNode& definitions = *doc;
+  if (!definitions.Is(kWsdlNs, "definitions"))
     Fail("La descripción del servicio web no es un documento WSDL: " + url);
 
   ServiceDescription out;
-  out.target_namespace = definitions.attribute("targetNamespace").value();
+  out.target_namespace = definitions.Attribute("targetNamespace");
 
   // The first port with a SOAP 1.1 address, and its binding.
-  pugi::xml_node binding;
-  ForEachChild(definitions, kWsdlNs, "service", [&](const pugi::xml_node& service) {
-    ForEachChild(service, kWsdlNs, "port", [&](const pugi::xml_node& port) {
+  const XmlNode* binding = nullptr;
+  ForEachChild(&definitions, kWsdlNs, "service", [&](const XmlNode& service) {
+    ForEachChild(&service, kWsdlNs, "port", [&](const XmlNode& port) {
       if (!out.address.empty()) return;
-      ForEachChild(port, kSoapBindingNs, "address", [&](const pugi::xml_node& address) {
+      ForEachChild(&port, kSoapBindingNs, "address", [&](const XmlNode& address) {
         if (!out.address.empty()) return;
-        out.address = address.attribute("location").value();
-        binding = FindNamed(definitions, kWsdlNs, "binding",
-                            AfterPrefix(port.attribute("binding").value()));
+        out.address = address.Attribute("location");
+        const std::string binding_name = port.Attribute("binding");
+        binding = FindNamed(&definitions, kWsdlNs, "binding", AfterPrefix(binding_name));
       });
     });
   });
   if (out.address.empty())
     Fail("La descripción del servicio web no tiene dirección SOAP 1.1: " + url);
 
-  ForEachChild(binding, kWsdlNs, "operation", [&](const pugi::xml_node& operation) {
+  ForEachChild(binding, kWsdlNs, "operation", [&](const XmlNode& operation) {
     SoapOperation op;
-    std::string name = operation.attribute("name").value();
-    ForEachChild(operation, kSoapBindingNs, "operation", [&](const pugi::xml_node& soap) {
-      op.soap_action = soap.attribute("soapAction").value();
-    });
+    std::string name = operation.Attribute("name");
+    ForEachChild(&operation, kSoapBindingNs, "operation",
+                 [&](const XmlNode& soap) { op.soap_action = soap.Attribute("soapAction"); });
     op.element = InputElement(definitions, binding, name);
     op.element_namespace = out.target_namespace;
     op.params = ElementParams(definitions, op.element, &op.element_namespace);
@@ -205,26 +192,29 @@ std::string BuildSoapRequest(const SoapOperation& op, const std::vector<WebArg>&
 
 namespace {
 
-// The first element of the body of a SOAP 1.1 envelope.
-pugi::xml_node AnswerElement(pugi::xml_document& doc, const std::string& text,
+// The first element of the body of a SOAP 1.1 envelope, kept in `doc`.
+const XmlNode& AnswerElement(std::optional<XmlNode>& doc, const std::string& text,
                              const std::string& method) {
-  if (!Parse(doc, text)) Fail("La respuesta del servicio web no es XML válido (" + method + ")");
-  pugi::xml_node envelope = doc.document_element();
-  if (!Is(envelope, kEnvelopeNs, "Envelope"))
+  doc = ParseXml(text);
+  if (!doc) Fail("La respuesta del servicio web no es XML válido (" + method + ")");
+  const XmlNode& envelope = *doc;
+  if (!envelope.Is(kEnvelopeNs, "Envelope"))
     Fail("La respuesta del servicio web no es un mensaje SOAP (" + method + ")");
-  pugi::xml_node body;
-  ForEachChild(envelope, kEnvelopeNs, "Body", [&](const pugi::xml_node& b) { body = b; });
-  for (pugi::xml_node child : body.children())
-    if (child.type() == pugi::node_element) return child;
+  const XmlNode* body = nullptr;
+  ForEachChild(&envelope, kEnvelopeNs, "Body", [&](const XmlNode& b) { body = &b; });
+  if (body)
+    for (const XmlNode& child : body->children)
+      if (!child.is_text) return child;
   Fail("La respuesta del servicio web está vacía (" + method + ")");
 }
 
 // The description of a fault element.
-std::string FaultDescription(const pugi::xml_node& fault) {
+std::string FaultDescription(const XmlNode& fault) {
   std::string fault_string, fault_code;
-  for (pugi::xml_node child : fault.children()) {
-    if (LocalName(child) == "faultstring") fault_string = TextOf(child);
-    if (LocalName(child) == "faultcode") fault_code = TextOf(child);
+  for (const XmlNode& child : fault.children) {
+    if (child.is_text) continue;
+    if (child.LocalName() == "faultstring") fault_string = child.Text();
+    if (child.LocalName() == "faultcode") fault_code = child.Text();
   }
   return fault_string.empty() ? "Error del servicio web: " + fault_code : fault_string;
 }
@@ -233,20 +223,20 @@ std::string FaultDescription(const pugi::xml_node& fault) {
 
 std::string ReadSoapAnswer(const std::string& text, const std::string& method,
                            const SoapOperation& op, std::vector<WebArg>& args) {
-  pugi::xml_document doc;
-  pugi::xml_node answer = AnswerElement(doc, text, method);
-  if (Is(answer, kEnvelopeNs, "Fault")) Fail(FaultDescription(answer));
+  std::optional<XmlNode> doc;
+  const XmlNode& answer = AnswerElement(doc, text, method);
+  if (answer.Is(kEnvelopeNs, "Fault")) Fail(FaultDescription(answer));
   std::string result;
   const std::string result_name = method + "Result";
-  for (pugi::xml_node child : answer.children()) {
-    if (child.type() != pugi::node_element) continue;
-    std::string_view local = LocalName(child);
+  for (const XmlNode& child : answer.children) {
+    if (child.is_text) continue;
+    std::string_view local = child.LocalName();
     if (local == result_name) {
-      result = TextOf(child);
+      result = child.Text();
       continue;
     }
     for (size_t i = 0; i < op.params.size() && i < args.size(); ++i)
-      if (args[i].by_ref && local == op.params[i]) args[i].value = TextOf(child);
+      if (args[i].by_ref && local == op.params[i]) args[i].value = child.Text();
   }
   return result;
 }
@@ -288,20 +278,20 @@ std::string SoapClient::Call(const std::string& method, std::vector<WebArg>& arg
     // fault's. Without one, the status is all there is to tell.
     std::string status =
         "El servicio web respondió " + std::to_string(response.status) + " (" + method + ")";
-    pugi::xml_document doc;
-    pugi::xml_node answer;
+    std::optional<XmlNode> doc;
+    const XmlNode* answer = nullptr;
     try {
-      answer = AnswerElement(doc, response.body, method);
+      answer = &AnswerElement(doc, response.body, method);
     } catch (const AutomationError&) {
       Fail(status);
     }
-    Fail(Is(answer, kEnvelopeNs, "Fault") ? FaultDescription(answer) : status);
+    Fail(answer->Is(kEnvelopeNs, "Fault") ? FaultDescription(*answer) : status);
   }
   return ReadSoapAnswer(response.body, method, op, args);
 }
 
 std::unique_ptr<WebServiceClient> MakeWebServiceClient() {
-  return std::make_unique<SoapClient>(MakeCurlTransport());
+  return std::make_unique<SoapClient>(MakeHttpTransport());
 }
 
 }  // namespace qrole::web

@@ -42,7 +42,7 @@ TEST(WebHttpTest, CallsTheServiceThroughItsDescription) {
     }
     return a;
   });
-  SoapClient client(MakeCurlTransport());
+  SoapClient client(MakeHttpTransport());
   client.Initialise(service.endpoint() + "/vdenlace.asmx?wsdl");
   EXPECT_EQ(service.description_requests(), 1);
   // The SOAP 1.1 port, not the SOAP 1.2 one listed before it.
@@ -74,7 +74,7 @@ TEST(WebHttpTest, FaultsAndRefusedConnectionsAreErrors) {
     a.fault = "Sesión caducada";
     return a;
   });
-  SoapClient client(MakeCurlTransport());
+  SoapClient client(MakeHttpTransport());
   client.Initialise(service.endpoint() + "/vdenlace.asmx?wsdl");
   std::vector<WebArg> args = {{"", true}, {"<X/>", true}};
   AutomationError fault = ErrorOf([&] { client.Call("VDWebService", args); });
@@ -86,7 +86,7 @@ TEST(WebHttpTest, FaultsAndRefusedConnectionsAreErrors) {
     FakeWebService gone([](const FakeCall&) { return FakeAnswer(); });
     closed_port = gone.port();
   }
-  SoapClient nowhere(MakeCurlTransport());
+  SoapClient nowhere(MakeHttpTransport());
   std::string url =
       "http://127.0.0.1:" + std::to_string(closed_port) + "/valdrix/vdenlace.asmx?wsdl";
   AutomationError refused = ErrorOf([&] { nowhere.Initialise(url); });
@@ -95,7 +95,7 @@ TEST(WebHttpTest, FaultsAndRefusedConnectionsAreErrors) {
   EXPECT_NE(refused.description().find(url), std::string::npos) << refused.description();
 
   // Anything but http and https is refused by the transport.
-  EXPECT_THROW(SoapClient(MakeCurlTransport()).Initialise("file:///etc/passwd"), AutomationError);
+  EXPECT_THROW(SoapClient(MakeHttpTransport()).Initialise("file:///etc/passwd"), AutomationError);
 }
 
 TEST(WebHttpTest, AnEnlaceLogsInAndListsItsCompaniesOverHttp) {

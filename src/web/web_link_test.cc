@@ -310,24 +310,3 @@ TEST_F(WebLinkTest, BuscarWebIsFalseForAHeaderOnlyAnswer) {
 
 }  // namespace
 }  // namespace qrole::web
-
-#ifdef _WIN32
-namespace qrole::web {
-namespace {
-
-TEST(WindowsWebClientTest, EveryCallIsRefused) {
-  auto client = MakeWebServiceClient();
-  try {
-    client->Initialise("https://svc.test/valdrix/vdenlace.asmx?wsdl");
-    ADD_FAILURE() << "no error raised";
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(e.description(), "Not implemented: web link on Windows");
-  }
-  WebSession s;
-  EXPECT_EQ(PeticionWeb(s, "LEEREMPRESAS", "", "", ""),
-            "ERROR:Not implemented: web link on Windows");
-}
-
-}  // namespace
-}  // namespace qrole::web
-#endif

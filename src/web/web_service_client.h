@@ -39,8 +39,8 @@ class WebServiceClient {
   virtual std::string Call(const std::string& method, std::vector<WebArg>& args) = 0;
 };
 
-// The client of this build: SOAP over HTTP(S); on Windows a client whose
-// every call raises "Not implemented: web link on Windows".
+// The client of this build: SOAP over HTTP(S), with the system's HTTP stack
+// (http_transport.h).
 std::unique_ptr<WebServiceClient> MakeWebServiceClient();
 
 // Number and source of the errors of the web service client (a transport

@@ -10,10 +10,12 @@
 
 namespace qrole::web {
 
-// The texts of the child nodes, in document order, of the first node that
-// the XPath `path` selects in the XML text `xml` (a child's text is the text
-// of all its descendants, blanks and line ends around it removed). nullopt
-// when `xml` is not XML or nothing is selected.
+// The texts of the child nodes (elements and text that is not only blanks),
+// in document order, of the node that `path` selects in the XML text `xml`
+// (a child's text is the text of all its descendants, blanks and line ends
+// around it removed). `path` is an absolute path of element names ("/A/B"),
+// the first element of each name at each step. nullopt when `xml` is not XML
+// or nothing is selected.
 std::optional<std::vector<std::string>> ChildTexts(const std::string& xml, const std::string& path);
 
 // An element of an XML answer: its name, its attributes and its child

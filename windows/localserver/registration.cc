@@ -49,6 +49,10 @@ std::string Version() {
   return std::to_string(com::kTypeLibMajor) + "." + std::to_string(com::kTypeLibMinor);
 }
 
+constexpr char kExecutable[] = "QROLE75.exe";
+
+GUID AppGuid() { return com::NameGuid("appid:" + typelib::Library::Get().name()); }
+
 }  // namespace
 
 std::vector<ServerClass> ServerClasses() {
@@ -63,24 +67,22 @@ std::string ProgId(const std::string& class_name) {
   return typelib::Library::Get().name() + "." + class_name;
 }
 
-namespace {
-
-HRESULT WriteKeys(const std::wstring& exe_path) {
-  const std::string exe = platform::internal::Narrow(exe_path);
-  const std::string quoted = "\"" + exe + "\"";
-  std::string dir =
-      exe.substr(0, exe.find_last_of('\\') == std::string::npos ? 0 : exe.find_last_of('\\'));
+std::vector<RegistryEntry> RegistrationEntries(const std::string& exe, const std::string& folder) {
   const std::string libid = com::GuidText(com::LibraryGuid());
+  const std::string appid = com::GuidText(AppGuid());
   const std::string version = Version();
-  HRESULT hr = S_OK;
+  std::vector<RegistryEntry> out;
   auto set = [&](const std::string& key, const std::string& name, const std::string& value) {
-    if (SUCCEEDED(hr)) hr = SetValue(key, name, value);
+    out.push_back({key, name, value});
   };
   const std::string lib_key = "TypeLib\\" + libid + "\\" + version;
   set(lib_key, "", "Valdrix OLE Server");
   set(lib_key + "\\0\\win32", "", exe);
+  set(lib_key + "\\0\\win64", "", exe);
   set(lib_key + "\\FLAGS", "", "0");
-  set(lib_key + "\\HELPDIR", "", dir);
+  set(lib_key + "\\HELPDIR", "", folder);
+  set("AppID\\" + appid, "", typelib::Library::Get().name());
+  set(std::string("AppID\\") + kExecutable, "AppID", appid);
   for (const ServerClass& c : ServerClasses()) {
     const std::string clsid = com::GuidText(c.clsid);
     const std::string iid = com::GuidText(c.iid);
@@ -89,7 +91,8 @@ HRESULT WriteKeys(const std::wstring& exe_path) {
     set(progid + "\\Clsid", "", clsid);
     const std::string key = "CLSID\\" + clsid;
     set(key, "", progid);
-    set(key + "\\LocalServer32", "", quoted);
+    set(key, "AppID", appid);
+    set(key + "\\LocalServer32", "", "\"" + exe + "\"");
     set(key + "\\ProgID", "", progid);
     set(key + "\\VersionIndependentProgID", "", progid);
     set(key + "\\TypeLib", "", libid);
@@ -102,21 +105,41 @@ HRESULT WriteKeys(const std::wstring& exe_path) {
     set(ikey + "\\TypeLib", "", libid);
     set(ikey + "\\TypeLib", "Version", version);
   }
-  return hr;
+  return out;
+}
+
+std::vector<std::string> RegistrationRoots() {
+  std::vector<std::string> out;
+  for (const ServerClass& c : ServerClasses()) {
+    out.push_back(ProgId(c.name));
+    out.push_back("CLSID\\" + com::GuidText(c.clsid));
+    out.push_back("Interface\\" + com::GuidText(c.iid));
+  }
+  out.push_back("AppID\\" + com::GuidText(AppGuid()));
+  out.push_back(std::string("AppID\\") + kExecutable);
+  out.push_back("TypeLib\\" + com::GuidText(com::LibraryGuid()));
+  return out;
+}
+
+namespace {
+
+HRESULT WriteKeys(const std::wstring& exe_path) {
+  const std::string exe = platform::internal::Narrow(exe_path);
+  const size_t slash = exe.find_last_of('\\');
+  const std::string dir = exe.substr(0, slash == std::string::npos ? 0 : slash);
+  for (const RegistryEntry& e : RegistrationEntries(exe, dir)) {
+    const HRESULT hr = SetValue(e.key, e.name, e.value);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
 }
 
 HRESULT DeleteKeys() {
   HRESULT hr = S_OK;
-  auto remove = [&](const std::string& key) {
+  for (const std::string& key : RegistrationRoots()) {
     const HRESULT r = DeleteKey(key);
     if (SUCCEEDED(hr) && FAILED(r)) hr = r;
-  };
-  for (const ServerClass& c : ServerClasses()) {
-    remove(ProgId(c.name));
-    remove("CLSID\\" + com::GuidText(c.clsid));
-    remove("Interface\\" + com::GuidText(c.iid));
   }
-  remove("TypeLib\\" + com::GuidText(com::LibraryGuid()));
   return hr;
 }
 

@@ -115,11 +115,12 @@ TEST_F(DispatchTest, ErrorsCarryNumberSourceAndDescription) {
   EXPECT_EQ(FromBstr(error.bstrDescription), "Overflow");
   ::SysFreeString(error.bstrSource);
   ::SysFreeString(error.bstrDescription);
-  EXPECT_EQ(Call(enlace_, L"Login", DISPATCH_METHOD, {Str(L"u"), Str(L"p")}, nullptr, &error),
-            DISP_E_EXCEPTION);
-  EXPECT_EQ(static_cast<uint32_t>(error.scode), 0x80004001u);
+  // A member of web mode on a local object: the object's own error, an HRESULT.
+  EXPECT_EQ(Call(enlace_, L"LeerCarpetas", DISPATCH_METHOD, {}, nullptr, &error), DISP_E_EXCEPTION);
+  EXPECT_EQ(static_cast<uint32_t>(error.scode), 0x8004C35Fu);
   EXPECT_EQ(FromBstr(error.bstrSource), "Valdrix OLE Server");
-  EXPECT_EQ(FromBstr(error.bstrDescription), "Not implemented: web link on Windows");
+  EXPECT_EQ(FromBstr(error.bstrDescription),
+            "Esta opción solo está disponible con enlace a webservice.invalid");
   ::SysFreeString(error.bstrSource);
   ::SysFreeString(error.bstrDescription);
   // An identifier the object does not have.

@@ -25,10 +25,10 @@ var e = new ActiveXObject("QROLE75.Enlace");
 check("Version", e.Version(), "7.5.1");
 check("Nothing is null", e.Apunte(1), null);
 
-var err = errorOf(function () { e.Login("u", "p"); });
-check("the web link, which the Windows build lacks: number", err && err.number, -2147467263);
-check("the web link, which the Windows build lacks: description", err && err.description,
-      "Not implemented: web link on Windows");
+var err = errorOf(function () { e.LeerCarpetas(); });
+check("a member of web mode on a local object: number", err && err.number, -2147171489);
+check("a member of web mode on a local object: description", err && err.description,
+      "Esta opci\u00f3n solo est\u00e1 disponible con enlace a webservice.invalid");
 
 err = errorOf(function () { e.Canal = 40000; });
 check("overflow: number", err && err.number, -2146828282);  // 0x800A0006

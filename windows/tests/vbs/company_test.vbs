@@ -22,6 +22,8 @@ Sub Creation()
   p = e.CrearEmpresa("Alfa", "2024")
   CheckNoError "CrearEmpresa(""Alfa"", ""2024"")"
   CheckEq "the new company's path", p, ServerPath(dir & "Alfa.QRT")
+  CheckEq "the path as Windows spells it", p, dir & "Alfa.QRT"
+  Check "no ""/"" in the path", InStr(p, "/") = 0
   CheckEq "its header", FileSize(dir & "Alfa.QRT"), CLng(1024)
   CheckEq "its number, the first free one", Left(ReadAnsiFile(dir & "Alfa.QRT"), 2), "01"
   CheckEq "its chart, from the template of the default plan", FileSize(dir & "PLANC01.QRD"), _

@@ -109,7 +109,7 @@ End Sub
 ' Error numbers and sources the server uses.
 Const kServer = "Valdrix OLE Server"
 Const kRuntime = "QROLE75"
-Const kNotImplemented = -2147467263
+Const kWebOnly = -2147171489
 Const kNoCompany = -2147171498
 
 ' The decimal separator of the user's locale, as the script host formats.
@@ -130,9 +130,8 @@ End Function
 
 ' Companies: the folders and files the company tests use.
 
-' Where the runner installs the program directory (the server finds it as
-' ..\share\qrole beside its executable).
-Const kProgramDir = "C:\share\qrole\"
+' The program directory, beside the server's executable: the runner defines
+' kProgramDir in a file of its own after this one, as it installed the server.
 
 ' 0x8004C351..0x8004C356: the company refusals, as HRESULTs.
 Const kNoSuchCompany = -2147171503
@@ -167,9 +166,10 @@ Function DataDir()
   If Right(DataDir, 1) <> "\" Then DataDir = DataDir & "\"
 End Function
 
-' A path as the server gives it back: it keeps "/" as its separator.
+'' A path as the server gives it back: spelled as Windows spells paths, with
+' "\" (the server accepts "/" as well).
 Function ServerPath(path)
-  ServerPath = Replace(path, "\", "/")
+  ServerPath = Replace(path, "/", "\")
 End Function
 
 ' A new empty folder under C:\qrole-test (emptied when it was there), ending

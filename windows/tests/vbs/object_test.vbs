@@ -181,9 +181,9 @@ Sub LateBindingErrors()
              "Wrong number of arguments or invalid property assignment"
   x = e.Apunte("uno")
   CheckError "Apunte(""uno"")", 13, kRuntime, "Type mismatch"
-  e.Login "usuario", "clave"
-  CheckError "the web link, which the Windows build lacks", kNotImplemented, kServer, _
-             "Not implemented: web link on Windows"
+  Set x = e.LeerCarpetas()
+  CheckError "a member of web mode on a local object", kWebOnly, kServer, _
+             "Esta opción solo está disponible con enlace a webservice.invalid"
   e.AñadirIvaCriterioCaja "4300001", "F-1", 10, 0, "Efectivo"
   CheckError "an accented member's own refusal", kNoCompany, kServer, _
              "Empresa No Abierta ... Abrir Empresa y reintentar"
