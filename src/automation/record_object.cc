@@ -1,6 +1,8 @@
 #include "automation/record_object.h"
 
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "automation/convert.h"
 #include "qrole/error.h"
@@ -49,10 +51,18 @@ RecordObject::RecordObject(const typelib::ClassInfo& info, const typelib::Record
   for (const typelib::FieldInfo& f : record.fields) values_.push_back(ZeroValue(f.type));
 }
 
-size_t RecordObject::FieldIndex(const std::string& field) const {
-  for (size_t i = 0; i < record_->fields.size(); ++i)
-    if (record_->fields[i].name == field) return i;
-  throw std::logic_error(record_->name + " has no field " + field);
+RecordObject::RecordObject(const typelib::ClassInfo& info, const typelib::RecordInfo& record,
+                           std::vector<Variant> values)
+    : Object(info), record_(&record), values_(std::move(values)) {
+  if (values_.size() != record.fields.size())
+    throw std::logic_error(record.name + ": " + std::to_string(values_.size()) + " values for " +
+                           std::to_string(record.fields.size()) + " fields");
+}
+
+size_t RecordObject::FieldIndex(const typelib::RecordInfo& record, const std::string& field) {
+  for (size_t i = 0; i < record.fields.size(); ++i)
+    if (record.fields[i].name == field) return i;
+  throw std::logic_error(record.name + " has no field " + field);
 }
 
 const Variant& RecordObject::Get(const std::string& field) const {

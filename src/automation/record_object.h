@@ -25,6 +25,11 @@ class RecordObject : public Object {
   static std::shared_ptr<RecordObject> Create(const std::string& class_name);
 
   RecordObject(const typelib::ClassInfo& info, const typelib::RecordInfo& record);
+  // A record whose fields hold `values`: one for each field of `record`, in
+  // its order, each already of the field's type (for readers that fill many
+  // records of one class; see FieldIndex).
+  RecordObject(const typelib::ClassInfo& info, const typelib::RecordInfo& record,
+               std::vector<Variant> values);
 
   const typelib::RecordInfo& record_info() const { return *record_; }
 
@@ -37,8 +42,12 @@ class RecordObject : public Object {
 
   Variant Call(const typelib::MemberInfo& member, std::vector<Variant>& args) override;
 
+  // The position of `field` among the fields of `record`, by exact name; an
+  // unknown name is a programming fault (std::logic_error).
+  static size_t FieldIndex(const typelib::RecordInfo& record, const std::string& field);
+
  private:
-  size_t FieldIndex(const std::string& field) const;
+  size_t FieldIndex(const std::string& field) const { return FieldIndex(*record_, field); }
   const typelib::RecordInfo* record_;
   std::vector<Variant> values_;
 };

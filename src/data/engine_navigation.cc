@@ -267,4 +267,29 @@ void KeyedEngine::Impl::Neighbour(char op, std::string_view body, int32_t& recor
   status = rc == MDB_NOTFOUND ? es::kEndOfIndex : internal::StatusFromLmdb(rc);
 }
 
+int16_t KeyedEngine::ScanFrom(int file, int index, std::string_view start, uint32_t after,
+                              const std::function<bool(std::string_view, uint32_t)>& fn) {
+  OpenIndex* f = impl_->Get(file);
+  if (f == nullptr) return es::kFileNotOpen;
+  if (index < 1 || index > f->env->index_count()) return es::kInvalidIndex;
+  const int rc = f->env->Read([&](MDB_txn*) {
+    MDB_cursor* c = f->env->ReadCursor(index);
+    if (c == nullptr) return MDB_BAD_TXN;
+    MDB_val key = internal::ToVal(start), data;
+    int rc;
+    if (after > 0) {
+      rc = NextAfter(c, start, after, &key, &data);
+    } else {
+      // Index keys are never empty: every key is not below the empty text.
+      rc = mdb_cursor_get(c, &key, &data, start.empty() ? MDB_FIRST : MDB_SET_RANGE);
+    }
+    while (rc == MDB_SUCCESS) {
+      if (!fn(internal::FromVal(key), internal::UnpackRecord(data.mv_data))) return MDB_SUCCESS;
+      rc = mdb_cursor_get(c, &key, &data, MDB_NEXT);
+    }
+    return rc == MDB_NOTFOUND ? MDB_SUCCESS : rc;
+  });
+  return internal::StatusFromLmdb(rc);
+}
+
 }  // namespace qrole::data

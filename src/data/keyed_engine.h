@@ -130,6 +130,18 @@ class KeyedEngine {
   int16_t ForEachEntry(int file, int index,
                        const std::function<void(std::string_view key, uint32_t record)>& fn);
 
+  // Calls `fn(key, record)` for the entries of index k of `file` in order,
+  // until `fn` returns false or the index ends, all of them in one read
+  // snapshot: with `after` 0, from the first entry whose key is not below
+  // `start` (compared as given, as "G\" does); otherwise from the first
+  // entry after (`start`, `after`) in (key, record) order, as "N\" goes on
+  // from that entry (so a long walk can go on in another snapshot). The
+  // file's current entry (where "N\" and "P\" go on from) is not moved.
+  // `fn` must not send engine commands. Returns an engine status (kOk also
+  // when no entry was visited).
+  int16_t ScanFrom(int file, int index, std::string_view start, uint32_t after,
+                   const std::function<bool(std::string_view key, uint32_t record)>& fn);
+
   // Flushes every open index file to disk.
   void SyncAll();
 

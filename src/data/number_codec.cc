@@ -145,6 +145,42 @@ void DecodeElement(int type, std::string_view bytes, std::string* out) {
   }
 }
 
+namespace {
+
+// True when the shortest text that reads back as `v` (a finite, normal
+// double) has at most 15 significant digits. Then the 15-digit text of `v`
+// is that text (a double's spacing is below half a 15-digit step), so it
+// reads back as `v` itself.
+bool FitsFifteenDigits(double v) {
+  char buf[64];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+  if (ec != std::errc()) return false;
+  int digits = 0;
+  for (const char* p = buf; p != end && *p != 'e'; ++p) digits += IsDigit(*p) ? 1 : 0;
+  return digits <= 15;
+}
+
+}  // namespace
+
+double ElementNumber(int type, std::string_view bytes) {
+  if (IsDoubleType(type)) {
+    const double v = LoadLittle<double>(bytes.data());
+    if (v == 0) return 0;  // "0", also for -0
+    const double magnitude = std::fabs(v);
+    // Far from the ends of the range, where the text and its parse are plain.
+    if (magnitude > 1e-290 && magnitude < 1e290 && FitsFifteenDigits(v)) return v;
+  } else if (IsInteger16Type(type)) {
+    return LoadLittle<int16_t>(bytes.data());
+  } else if (IsInteger32Type(type)) {
+    return LoadLittle<int32_t>(bytes.data());
+  } else if (!IsNumericType(type)) {
+    return ParsePlainDecimal(bytes);
+  }
+  std::string text;
+  DecodeElement(type, bytes, &text);
+  return ParsePlainDecimal(text);
+}
+
 platform::Status EncodeElement(int type, int width, std::string_view text, char* out) {
   if (IsNumericType(type)) {
     const double v = ParsePlainDecimal(text);

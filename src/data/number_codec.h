@@ -37,6 +37,13 @@ double ParsePlainDecimal(std::string_view text);
 // element's width.
 void DecodeElement(int type, std::string_view bytes, std::string* out);
 
+// The value of the element at `bytes` (ElementWidth bytes of `type`) as the
+// record code reads it back: ParsePlainDecimal of its text form
+// (DecodeElement), so a double keeps 15 significant digits and a single 7.
+// Doubles whose shortest exact form has at most 15 digits (amounts, rates)
+// are taken as they are, without the text.
+double ElementNumber(int type, std::string_view bytes);
+
 // Writes the record bytes of `text` as an element of `type` and `width` into
 // `out[0..width)`: integers as the text's value rounded half to even, singles
 // and doubles as IEEE little-endian, dates and text left-justified, blank

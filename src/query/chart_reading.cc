@@ -1,7 +1,10 @@
 #include "query/chart_reading.h"
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "qrole/error.h"
 #include "query/web_rows.h"
 #include "server/enlace.h"
+#include "typelib/interface.h"
 #include "util/like.h"
 #include "web/web_link.h"
 
@@ -73,10 +77,25 @@ bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::st
 
 std::string Text(data::TableComponent& t, int code) { return RTrim(ToStr(t.GetField(code))); }
 
+// A new record object of class `cls` (a record class of the interface),
+// its class looked up once.
+std::shared_ptr<RecordObject> NewRecord(const std::string& cls) {
+  using Kinds = std::pair<const typelib::ClassInfo*, const typelib::RecordInfo*>;
+  static auto* const kKnown = new std::map<std::string, Kinds>();
+  auto it = kKnown->find(cls);
+  if (it == kKnown->end()) {
+    const typelib::Library& lib = typelib::Library::Get();
+    const typelib::RecordInfo* record = lib.FindRecord(cls);
+    if (record == nullptr) return nullptr;
+    it = kKnown->emplace(cls, Kinds{lib.FindClass(record->name), record}).first;
+  }
+  return std::make_shared<RecordObject>(*it->second.first, *it->second.second);
+}
+
 std::shared_ptr<Collection> Amounts(const char* cls, const std::vector<double>& values) {
   auto c = Collection::Create();
   for (double v : values) {
-    auto item = RecordObject::Create(cls);
+    auto item = NewRecord(cls);
     item->Set("Importe", Variant::FromDouble(v));
     c->Add(Variant::FromObject(item));
   }
@@ -86,7 +105,7 @@ std::shared_ptr<Collection> Amounts(const char* cls, const std::vector<double>& 
 // The account files' current record as a PlanClass. `named`: fill the thirty
 // named period amounts and the chart's tax fields too.
 void AddEntry(server::Enlace& e, data::TableComponent& t, int fi, bool named) {
-  auto plan = RecordObject::Create("PlanClass");
+  auto plan = NewRecord("PlanClass");
   plan->Set("Cuenta", Variant::FromString(Text(t, kCuenta)));
   plan->Set("titulo", Variant::FromString(Text(t, kTitulo)));
   std::vector<double> debe, haber;
@@ -147,6 +166,16 @@ void Walk(data::TableComponent& t, bool by_title, Visit visit) {
   for (t.MoveFirst(); !t.IsEof(); t.MoveNext()) visit();
 }
 
+// True when `prefix` can go into a LIKE condition as it is: letters, digits
+// and punctuation of ASCII that are no wildcard, no blank. The caller still
+// tests every account the condition gives.
+bool IsPlainPrefix(const std::string& prefix) {
+  if (prefix.empty()) return false;
+  return std::all_of(prefix.begin(), prefix.end(), [](char c) {
+    return c > ' ' && c < 0x7f && std::string_view("*?#[]").find(c) == std::string_view::npos;
+  });
+}
+
 void LeerCuentasPlan(server::Enlace& e, data::TableComponent& t, const std::string& cuenta,
                      const std::string& nivel, const std::string& titulo) {
   const std::string key = Key(cuenta);
@@ -157,11 +186,19 @@ void LeerCuentasPlan(server::Enlace& e, data::TableComponent& t, const std::stri
   const std::string pattern = Trim(key);
   if (titulo.empty() && pattern.find('*') == pattern.size() - 1) {
     const std::string prefix = pattern.substr(0, pattern.size() - 1);
-    Walk(t, false, [&] {
+    auto visit = [&] {
       const std::string code = ToStr(t.GetField(kCuenta));
       if (code.compare(0, prefix.size(), prefix) == 0 && LevelMatches(t, kPlanContable, nivel))
         AddEntry(e, t, kPlanContable, true);
-    });
+    };
+    if (IsPlainPrefix(prefix)) {
+      // Only the accounts under the prefix, from the code index.
+      t.SetFilter("CUENTA LIKE " + prefix + "*");
+      t.SetOrder("CUENTA");
+      for (t.MoveFirst(); !t.IsEof(); t.MoveNext()) visit();
+    } else {
+      Walk(t, false, visit);
+    }
     return;
   }
   const std::string pattern_bytes = platform::Utf8ToCp1252(pattern);
@@ -189,7 +226,7 @@ bool CargarPlanWeb(server::Enlace& e, const std::string& filter, int fi) {
   bool appended = false;
   for (size_t r = 0; r < rows.size(); ++r) {
     if (rows.IsEmpty(r)) continue;
-    auto plan = RecordObject::Create("PlanClass");
+    auto plan = NewRecord("PlanClass");
     plan->Set("Cuenta", Variant::FromString(rows.Field(r, kCuenta)));
     plan->Set("titulo", Variant::FromString(rows.Field(r, kTitulo)));
     plan->Set("Nivel", Variant::FromString(rows.Field(r, kNivel)));

@@ -1,5 +1,6 @@
 #include "query/statements.h"
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -8,10 +9,13 @@
 #include "automation/record_object.h"
 #include "data/company_tables.h"
 #include "data/date_codec.h"
+#include "data/definition_file.h"
 #include "data/globals.h"
+#include "data/index_walk.h"
 #include "data/keyed_engine.h"
 #include "data/navigation.h"
 #include "data/number_codec.h"
+#include "data/record_view.h"
 #include "data/slot.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
@@ -21,6 +25,7 @@
 #include "server/dates.h"
 #include "server/enlace.h"
 #include "server/web_requests.h"
+#include "typelib/interface.h"
 #include "util/amounts.h"
 #include "util/like.h"
 #include "web/web_link.h"
@@ -93,17 +98,134 @@ bool Current(const platform::Result<bool>& moved) {
   return *moved;
 }
 
-// A field's bytes as read (text and dates their whole width).
-const std::string& Raw(const data::Slot& s, int code) { return s.Value(s.FieldByCode(code)); }
-// A field as UTF-8 without trailing blanks.
+// A walk over an index that ended on a record that cannot be read raises as
+// a failed move does.
+void Walked(const platform::Status& status) {
+  if (!status.ok()) RaiseReadFailure(status);
+}
+
+// A chart field as UTF-8 without trailing blanks.
 std::string Text(const data::Slot& s, int code) { return s.TrimmedText(s.FieldByCode(code)); }
-double Number(const data::Slot& s, int code) { return s.Number(s.FieldByCode(code)); }
+
+// The fields of a line, by field code, as the record code reads them:
+//   Raw: the bytes of a text or date field (the number text of a numeric
+//        one); Text: as UTF-8 without trailing blanks; Number: the value.
+class LineFields {
+ public:
+  LineFields(const data::Slot& s, const data::RecordView& line) : s_(s), line_(line) {}
+
+  std::string_view Raw(int code) {
+    const int field = s_.FieldByCode(code);
+    if (!data::IsNumericType(s_.field(field).type)) return line_.Bytes(field);
+    scratch_ = line_.Value(field);
+    return scratch_;
+  }
+  std::string Text(int code) const { return line_.TrimmedText(s_.FieldByCode(code)); }
+  double Number(int code) const { return line_.Number(s_.FieldByCode(code)); }
+
+ private:
+  const data::Slot& s_;
+  const data::RecordView& line_;
+  std::string scratch_;
+};
 
 // A one-to-three digit field (TIPO, Punteo) as a Byte; what a Byte cannot
 // hold reads as 0 rather than failing the whole statement.
-uint8_t SmallNumber(const data::Slot& s, int code) {
-  const double v = Val(Raw(s, code));
+uint8_t SmallNumber(LineFields& line, int code) {
+  const double v = Val(std::string(line.Raw(code)));
   return v >= 0 && v < 255.5 ? RoundToByte(v) : 0;
+}
+
+// The ExtractoClass fields a statement line fills, in this order.
+enum LineField : size_t {
+  kFechaOut,
+  kCuentaOut,
+  kAsientoOut,
+  kDescripcionOut,
+  kTipoOut,
+  kImporteOut,
+  kDiarioOut,
+  kPunteoOut,
+  kCanalOut,
+  kReferenciaOut,
+  kMonedaOut,
+  kCambioMonedaOut,
+  kValorEnMonedaOut,
+  kUsuarioOut,
+  kFechaGrabacionOut,
+  kSaldoOut,
+  kDebeOut,
+  kHaberOut,
+  kRegistroOut,
+  kLineFields
+};
+
+// The class of a statement line and the position of each field it fills
+// among the class's fields, looked up once.
+struct LineClass {
+  const typelib::ClassInfo* info;
+  const typelib::RecordInfo* record;
+  std::array<size_t, kLineFields> at;
+};
+
+const LineClass& StatementLineClass() {
+  static const LineClass* const kClass = [] {
+    static constexpr std::array<const char*, kLineFields> kNames = {
+        "Fecha",   "Cuenta",       "Asiento",       "Descripción", "TIPO",
+        "Importe", "Diario",       "Punteo",        "Canal",       "Referencia",
+        "Moneda",  "CambioMoneda", "ValorEnMoneda", "Usuario",     "FechaGrabacion",
+        "Saldo",   "Debe",         "Haber",         "REGISTRO"};
+    const typelib::Library& lib = typelib::Library::Get();
+    auto* c = new LineClass{};
+    c->record = lib.FindRecord("ExtractoClass");
+    c->info = lib.FindClass(c->record->name);
+    for (size_t i = 0; i < kLineFields; ++i)
+      c->at[i] = RecordObject::FieldIndex(*c->record, kNames[i]);
+    return c;
+  }();
+  return *kClass;
+}
+
+// AñadirLineaExtracto of the line `fields` (record `record` of slot `file`),
+// its date shown through the date codec with `dates`.
+void AddLine(server::Enlace& e, int file, const data::RecordView& fields, int32_t record,
+             const data::DateCodecContext& dates) {
+  LineFields line(data::GetSlot(file), fields);
+  const int account = file == kExtractoAnalitico ? kCuentaAnalitica : kCuenta;
+  const double importe = line.Number(kImporte);
+  double& balance = e.state().running_balance;
+  balance = util::Redondear(balance + importe);
+  const bool debit = line.Raw(kTipo) == "1";
+
+  const LineClass& c = StatementLineClass();
+  std::vector<Variant> v(c.record->fields.size());
+  auto set = [&](LineField f, Variant value) { v[c.at[f]] = std::move(value); };
+  auto text = [](std::string t) { return Variant::FromString(std::move(t)); };
+  set(kFechaOut, text(platform::Cp1252ToUtf8(data::ConvertirFechaCodec(line.Raw(kFecha), dates))));
+  set(kCuentaOut, text(line.Text(account)));
+  set(kAsientoOut, text(line.Text(kAsiento)));
+  set(kDescripcionOut, text(line.Text(kDescripcion)));
+  set(kTipoOut, Variant::FromByte(SmallNumber(line, kTipo)));
+  set(kImporteOut, Variant::FromDouble(importe));
+  set(kDiarioOut, text(line.Text(kDiario)));
+  set(kPunteoOut, Variant::FromByte(SmallNumber(line, kPunteo)));
+  set(kCanalOut, text(line.Text(kCanal)));
+  set(kReferenciaOut, text(line.Text(kReferencia)));
+  set(kMonedaOut, text(line.Text(kMoneda)));
+  set(kCambioMonedaOut, Variant::FromDouble(line.Number(kCambioMoneda)));
+  set(kValorEnMonedaOut, Variant::FromDouble(line.Number(kValorEnMoneda)));
+  set(kUsuarioOut, text(line.Text(kUsuario)));
+  set(kFechaGrabacionOut, text(line.Text(kFechaGrabacion)));
+  set(kSaldoOut, Variant::FromDouble(balance));
+  set(kDebeOut, Variant::FromDouble(debit ? importe : 0));
+  set(kHaberOut, Variant::FromDouble(debit ? 0 : -importe));
+  set(kRegistroOut, Variant::FromLong(record));
+  // Fields a statement does not fill keep their zero values.
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i].type() == VarType::kEmpty) v[i] = ZeroValue(c.record->fields[i].type);
+  }
+  e.collection(Col::kExtracto)
+      .Add(Variant::FromObject(std::make_shared<RecordObject>(*c.info, *c.record, std::move(v))));
 }
 
 // The standard number-to-text form: a blank before non-negative numbers,
@@ -143,47 +265,69 @@ void ForEachMatchingAccount(const LineFile& f, const std::string& key, Visit vis
 
 // EstadoCuenta: appends the statement of the account `key` to the statement
 // collection, after adding the amounts of its lines before `from` to the
-// running balance.
+// running balance. The lines are walked in the account-and-date index from
+// the first key not below `key` (as "G\" and "N\" reach them) up to the
+// first line of another account or dated after `to`.
 void EstadoCuenta(server::Enlace& e, const LineFile& f, const std::string& key,
                   const std::string& from, const std::string& to) {
   const data::Slot& s = data::GetSlot(f.slot);
   double& balance = e.state().running_balance;
-  bool on = Current(data::SeekAtLeast(f.slot, f.index, key));
-  while (on && Raw(s, f.account_code) == key && Raw(s, kFecha) < from) {
-    balance += Number(s, kImporte);
-    on = Current(data::MoveNext(f.slot));
-  }
-  for (; on; on = Current(data::MoveNext(f.slot))) {
-    if (Raw(s, f.account_code) != key) break;
-    if (Raw(s, kFecha) > to) break;
-    AnadirLineaExtracto(e, f.slot, data::Globals().engine_record);
-  }
+  const data::DateCodecContext dates = data::CurrentDateContext();
+  bool opening = true;
+  Walked(data::WalkIndex(f.slot, f.index, key, key,
+                         [&](int32_t record, const data::RecordView& fields) {
+                           LineFields line(s, fields);
+                           if (line.Raw(f.account_code) != key) return false;
+                           const std::string_view date = line.Raw(kFecha);
+                           if (opening && date < from) {
+                             balance += line.Number(kImporte);
+                             return true;
+                           }
+                           opening = false;
+                           if (date > to) return false;
+                           AddLine(e, f.slot, fields, record, dates);
+                           return true;
+                         }));
 }
 
-// Appends the statement text of the journal account `key` to `out`.
+// Appends the statement text of the journal account `key` to `out`: its
+// lines from the first key not below `key` + `from` (as "S\" and "N\" reach
+// them).
 void EstadoCuentaTexto(server::Enlace& e, const std::string& key, const std::string& from,
                        const std::string& to, std::string* out) {
   const LineFile f = FileOf(kExtractoDiario);
   const data::Slot& s = data::GetSlot(f.slot);
   double& balance = e.state().running_balance;
-  bool on = Current(data::SeekEqual(f.slot, f.index, key + from));
-  if (!on) on = Current(data::MoveNext(f.slot));
-  for (; on; on = Current(data::MoveNext(f.slot))) {
-    if (Raw(s, kCuenta) != key) break;
-    const std::string& date = Raw(s, kFecha);
-    // The first line after the range ends it without counting: with a
-    // pattern, the balance goes on into the next account.
-    if (date > to) break;
-    balance = util::Redondear(balance + Number(s, kImporte));
-    if (date < from) continue;
-    const bool debit = Raw(s, kTipo) == "1";
-    const std::string amount = platform::Cp1252ToUtf8(Raw(s, kImporte));
-    *out += data::Str(data::Globals().engine_record) + "\t" + Text(s, kCuenta) + "\t" +
-            platform::Cp1252ToUtf8(date) + "\t" + Text(s, kAsiento) + "\t" + Text(s, kDescripcion) +
-            "\t" + (debit ? amount : "0") + "\t" + (debit ? "0" : amount) + "\t" +
-            StrNumber(balance) + "\t" + Text(s, kPunteo) + "\t" + Text(s, kDiario) + "\t" +
-            Text(s, kCanal) + "\t" + Text(s, kReferencia) + "\r";
-  }
+  // The exact search compares a short key as if blank padded.
+  std::string start = key + from;
+  const auto width =
+      static_cast<size_t>(s.layout().indexes[static_cast<size_t>(f.index)].key_length);
+  if (start.size() < width) start.resize(width, ' ');
+  Walked(data::WalkIndex(
+      f.slot, f.index, start, key, [&](int32_t record, const data::RecordView& fields) {
+        LineFields line(s, fields);
+        if (line.Raw(kCuenta) != key) return false;
+        const std::string date(line.Raw(kFecha));
+        // The first line after the range ends it without counting: with a
+        // pattern, the balance goes on into the next account.
+        if (date > to) return false;
+        balance = util::Redondear(balance + line.Number(kImporte));
+        if (date < from) return true;
+        const bool debit = line.Raw(kTipo) == "1";
+        const std::string amount = platform::Cp1252ToUtf8(line.Raw(kImporte));
+        std::string& o = *out;
+        o += data::Str(record);
+        for (const std::string& column :
+             {line.Text(kCuenta), platform::Cp1252ToUtf8(date), line.Text(kAsiento),
+              line.Text(kDescripcion), debit ? amount : std::string("0"),
+              debit ? std::string("0") : amount, StrNumber(balance), line.Text(kPunteo),
+              line.Text(kDiario), line.Text(kCanal), line.Text(kReferencia)}) {
+          o += '\t';
+          o += column;
+        }
+        o += '\r';
+        return true;
+      }));
 }
 
 // The web service's search of a statement: the account and the dates as the
@@ -220,34 +364,7 @@ std::string EstadoCuentaTextoWeb(server::Enlace& e, const std::string& answer) {
 
 void AnadirLineaExtracto(server::Enlace& e, int file, int32_t record) {
   const data::Slot& s = data::GetSlot(file);
-  const int account = file == kExtractoAnalitico ? kCuentaAnalitica : kCuenta;
-  const double importe = Number(s, kImporte);
-  double& balance = e.state().running_balance;
-  balance = util::Redondear(balance + importe);
-  const bool debit = Raw(s, kTipo) == "1";
-
-  auto line = RecordObject::Create("ExtractoClass");
-  auto text = [](std::string v) { return Variant::FromString(std::move(v)); };
-  line->Set("Fecha", text(platform::Cp1252ToUtf8(data::ConvertirFechaCodec(Raw(s, kFecha)))));
-  line->Set("Cuenta", text(Text(s, account)));
-  line->Set("Asiento", text(Text(s, kAsiento)));
-  line->Set("Descripción", text(Text(s, kDescripcion)));
-  line->Set("TIPO", Variant::FromByte(SmallNumber(s, kTipo)));
-  line->Set("Importe", Variant::FromDouble(importe));
-  line->Set("Diario", text(Text(s, kDiario)));
-  line->Set("Punteo", Variant::FromByte(SmallNumber(s, kPunteo)));
-  line->Set("Canal", text(Text(s, kCanal)));
-  line->Set("Referencia", text(Text(s, kReferencia)));
-  line->Set("Moneda", text(Text(s, kMoneda)));
-  line->Set("CambioMoneda", Variant::FromDouble(Number(s, kCambioMoneda)));
-  line->Set("ValorEnMoneda", Variant::FromDouble(Number(s, kValorEnMoneda)));
-  line->Set("Usuario", text(Text(s, kUsuario)));
-  line->Set("FechaGrabacion", text(Text(s, kFechaGrabacion)));
-  line->Set("Saldo", Variant::FromDouble(balance));
-  line->Set("Debe", Variant::FromDouble(debit ? importe : 0));
-  line->Set("Haber", Variant::FromDouble(debit ? 0 : -importe));
-  line->Set("REGISTRO", Variant::FromLong(record));
-  e.collection(Col::kExtracto).Add(Variant::FromObject(line));
+  AddLine(e, file, data::RecordView(s, s.record_bytes()), record, data::CurrentDateContext());
 }
 
 bool LeerExtracto(server::Enlace& e, const std::string& cuenta, const std::string& desde,

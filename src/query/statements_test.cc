@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -197,6 +199,64 @@ TEST_F(StatementTest, TheRangeListsItsLinesAfterAnOpeningBalance) {
   EXPECT_EQ(Count(), 1);
   EXPECT_TRUE(Call("Extracto", {Variant::FromLong(0)}).value.IsNothing());
   EXPECT_TRUE(Call("Extracto", {Variant::FromLong(2)}).value.IsNothing());
+}
+
+// An account with more lines than a read window holds, between a
+// neighbour whose code it begins (4300009 in 43000091) and one just below.
+TEST_F(StatementTest, ALongStatementKeepsEveryLineInOrderAcrossItsReadWindows) {
+  // Entry i (0..74) on day 1 + i % 28 of month 1 + i / 28: 4300009 debit
+  // i + 1, 43000091 and 4300008 debit 1000 each.
+  for (int i = 0; i < 75; ++i) {
+    char fecha[16];
+    std::snprintf(fecha, sizeof fecha, "%02d/%02d/24", 1 + i % 28, 1 + i / 28);
+    Post(fecha, {{"43000091", 1, 1000},
+                 {"4300009", 1, static_cast<double>(i + 1)},
+                 {"4300008", 1, 1000},
+                 {"7000000", 2, 2000.0 + i + 1}});
+  }
+  ASSERT_TRUE(Leer("4300009"));
+  ASSERT_EQ(Count(), 75);
+  double balance = 0;
+  std::string previous;
+  for (int32_t n = 1; n <= 75; ++n) {
+    auto l = Item(n);
+    balance += n;
+    ASSERT_EQ(l->GetStr("Cuenta"), "4300009") << n;
+    EXPECT_EQ(l->Get("Importe"), D(n)) << n;
+    EXPECT_EQ(l->Get("Saldo"), D(balance)) << n;
+    // Dated in order (the stored form "yymmdd" sorts as the dates do).
+    const std::string f = l->GetStr("Fecha");
+    const std::string sortable = f.substr(6, 2) + f.substr(3, 2) + f.substr(0, 2);
+    EXPECT_LE(previous, sortable) << n;
+    previous = sortable;
+  }
+
+  // From a day with a line to a day with a line, both kept: 10/02 is entry
+  // 37, 05/03 entry 60; the 37 lines before count in the first balance
+  // (1 + ... + 37 = 703).
+  ASSERT_TRUE(Leer("4300009", "10/02/24", "05/03/24"));
+  ASSERT_EQ(Count(), 24);
+  EXPECT_EQ(Item(1)->GetStr("Fecha"), "10/02/24");
+  EXPECT_EQ(Item(1)->Get("Saldo"), D(703 + 38));
+  EXPECT_EQ(Item(24)->GetStr("Fecha"), "05/03/24");
+  EXPECT_EQ(Item(24)->Get("Saldo"), D(61 * 62 / 2));
+  // The days around them are out.
+  ASSERT_TRUE(Leer("4300009", "11/02/24", "04/03/24"));
+  EXPECT_EQ(Count(), 22);
+  EXPECT_EQ(Item(1)->Get("Saldo"), D(741 + 39));
+
+  // The text form lists the same lines, its balance from the first of them.
+  const std::string text = LeerEx("4300009", "10/02/24", "05/03/24");
+  ASSERT_EQ(std::count(text.begin(), text.end(), '\r'), 24);
+  EXPECT_EQ(text.find("43000091"), std::string::npos);
+  EXPECT_NE(text.find("\t 1188\t"), std::string::npos);  // 38 + ... + 61
+  EXPECT_EQ(LeerEx("4300009").size(), LeerEx("4300009", "", "31/12/24").size());
+  // The neighbours are whole statements of their own.
+  ASSERT_TRUE(Leer("43000091"));
+  EXPECT_EQ(Count(), 75);
+  ASSERT_TRUE(Leer("4300008", "", "31/01/24"));
+  EXPECT_EQ(Count(), 28);
+  EXPECT_EQ(Item(28)->Get("Saldo"), D(28000));
 }
 
 TEST_F(StatementTest, APatternListsEveryMatchingAccountWithOneBalance) {
