@@ -1,7 +1,9 @@
 #include "ledger/chart_balances.h"
 
 #include "automation/convert.h"
+#include "data/engine_status.h"
 #include "data/globals.h"
+#include "data/keyed_engine.h"
 #include "data/navigation.h"
 #include "data/record_file.h"
 
@@ -28,11 +30,13 @@ platform::Result<int32_t> FindChartAccount(const std::string& code) {
 }
 
 platform::Result<std::vector<int32_t>> ChartLevelsOf(const std::string& account) {
+  if (!ChartOpen()) return platform::Status::InvalidArgument("PLANC is not open");
   std::vector<int32_t> records;
+  // Only the record numbers: each balance is read under its lock.
+  const std::string seek = "S\\1\\" + std::to_string(kChartSlot) + "\\";
   for (size_t length = 1; length <= account.size(); ++length) {
-    platform::Result<int32_t> record = FindChartAccount(account.substr(0, length));
-    if (!record.ok()) return record.status();
-    if (*record != 0) records.push_back(*record);
+    if (data::SendEngineCommand(seek + account.substr(0, length)) == data::engine_status::kOk)
+      records.push_back(data::Globals().engine_record);
   }
   return records;
 }
