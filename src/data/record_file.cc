@@ -15,6 +15,7 @@
 #include "data/message_table.h"
 #include "data/number_codec.h"
 #include "data/record_file_internal.h"
+#include "data/table_component_internal.h"
 #include "data/transaction.h"
 #include "platform/env.h"
 #include "platform/file_identity.h"
@@ -221,6 +222,7 @@ void CloseTableFile(int slot) {
 }
 
 void CloseAllFiles() {
+  internal::ReleaseKeptHandles();
   for (int i = 0; i < kSlotCount; ++i) GetSlot(i).Close();
   std::string command = "K";
   int32_t record = 0;

@@ -49,8 +49,8 @@ platform::Status OpenTableFile(int slot, std::string_view table, int index_mode,
 
 // Closes the slot's record file and its index file. Nothing for a closed slot.
 void CloseTableFile(int slot);
-// Closes every slot and every index file ("K"). The engine globals are left
-// as they were.
+// Closes every slot and every index file ("K"), and the table component's
+// idle handles. The engine globals are left as they were.
 void CloseAllFiles();
 
 // Reads record `record` into every field value of the slot, decoded by type.

@@ -92,6 +92,8 @@ void Slot::Open(TableLayout layout, std::string table_name, std::unique_ptr<plat
   table_name_ = std::move(table_name);
   if (table_name_.size() < 5) table_name_.resize(5, ' ');
   file_ = std::move(file);
+  static uint64_t openings = 0;
+  open_serial_ = ++openings;
   data_path_ = std::move(data_path);
   index_path_ = std::move(index_path);
   has_index_ = false;

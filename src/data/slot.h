@@ -40,6 +40,9 @@ class Slot {
 
   // True between a successful OpenTableFile and the slot's closing.
   bool is_open() const { return file_ != nullptr; }
+  // Changes at every opening: tells whether a slot still holds what a
+  // caller opened into it.
+  uint64_t open_serial() const { return open_serial_; }
 
   const TableLayout& layout() const { return layout_; }
   int32_t record_length() const { return layout_.record_length; }
@@ -119,6 +122,7 @@ class Slot {
   std::string index_path_;
   bool has_index_ = false;
   std::unique_ptr<platform::File> file_;
+  uint64_t open_serial_ = 0;
   Values values_;
   std::string record_;
   std::string scratch_;

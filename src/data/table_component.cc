@@ -218,6 +218,14 @@ TableComponent::~TableComponent() {
 void TableComponent::OpenTable(std::string_view path) {
   Close();
   const std::string normal = platform::NormalizeSeparators(path);
+  const std::string key = Globals().program_directory + '|' + normal;
+  if ((impl_->handle = internal::TakeKeptHandle(key)) != nullptr) {
+    impl_->handle->record.ClearValues();
+    impl_->Reset();
+    impl_->Evaluate();
+    impl_->SettleForward(1);
+    return;
+  }
   const std::string directory = platform::DirName(normal);
   std::string stem = platform::BaseName(normal);
   if (const size_t dot = stem.rfind('.'); dot != std::string::npos) stem.resize(dot);
@@ -238,6 +246,7 @@ void TableComponent::OpenTable(std::string_view path) {
     if (!layout) RaiseTableError("Definición de tabla inexistente", std::string(path));
     impl_->handle = OpenHandle(stem, directory, "", std::move(*layout));
   }
+  internal::StampHandle(*impl_->handle, key);
   impl_->Reset();
   impl_->Evaluate();
   impl_->SettleForward(1);
@@ -251,7 +260,7 @@ void TableComponent::OpenCompanyTable(std::string_view table, std::string_view d
 void TableComponent::Close() {
   if (!impl_->handle) return;
   CancelUpdate();
-  impl_->handle.reset();
+  internal::KeepHandle(std::move(impl_->handle));
   impl_->Reset();
 }
 

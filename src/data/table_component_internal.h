@@ -41,6 +41,15 @@ struct TableHandle {
   BlobStore blobs;
   std::vector<int> long_codes;  // codes of the long-content fields
 
+  // Where files stay open between uses (table_handle_cache.cc): the opening
+  // path it is kept under and the files it opened, to see whether they are
+  // still the table's files.
+  std::string kept_key;
+  std::string data_stamp;
+  std::string index_stamp;
+  std::string definition_path;
+  std::string definition_version;
+
   const TableLayout& layout() const { return record.layout(); }
   int32_t record_length() const { return record.record_length(); }
 };
@@ -72,6 +81,26 @@ void ForEachLiveRecord(TableHandle& handle, Fn&& fn);
 // The first record whose key of index `index` equals `key` (Windows-1252,
 // blank padded to the key width); 0 when none.
 int32_t SeekKey(TableHandle& handle, int index, std::string_view key);
+
+// --- Handles kept between uses (table_handle_cache.cc) ---------------------
+
+// Where files may stay open between calls (platform::KeepFilesOpenBetweenCalls)
+// a closed component's handle is kept, and the next opening of the same path
+// takes it instead of opening the table again: one look at the record file,
+// the index file and the definition file tells whether they are still the
+// files the handle opened (another process's writes are seen through the open
+// files; a file replaced, removed or changed in its definition gives a fresh
+// handle).
+
+// An idle handle opened as `key`, still on the table's files; null when none.
+std::unique_ptr<TableHandle> TakeKeptHandle(const std::string& key);
+// Notes what `handle` opened, under the opening key `key`.
+void StampHandle(TableHandle& handle, const std::string& key);
+// Keeps `handle` (no change pending, no lock held) for the next opening of
+// its key; closes it where files do not stay open between calls.
+void KeepHandle(std::unique_ptr<TableHandle> handle);
+// Closes every idle handle.
+void ReleaseKeptHandles();
 
 // --- Changes (table_component_write.cc) ------------------------------------
 

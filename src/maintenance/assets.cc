@@ -7,11 +7,11 @@
 #include "data/definition_file.h"
 #include "data/record_file.h"
 #include "data/table_component.h"
+#include "ledger/audit_log.h"
 #include "platform/env.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
-#include "posting/audit_log.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
@@ -248,7 +248,7 @@ bool CrearDatosGloblales(server::Enlace& e, const RecordObject* datos) {
   if (!RegisterExists(dir)) {
     platform::CurrentEnv()->Messages().Show(kNoRegisterMessage, "NOTA", platform::MsgIcon::Error,
                                             platform::MsgButtons::Ok);
-    posting::AuditoriaSave(e, kNoRegisterLog);
+    ledger::AuditoriaSave(e, kNoRegisterLog);
     return false;
   }
   data::TableComponent t;

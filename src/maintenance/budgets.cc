@@ -4,8 +4,8 @@
 
 #include "automation/convert.h"
 #include "data/table_component.h"
-#include "maintenance/code_field.h"
-#include "maintenance/web_fields.h"
+#include "ledger/code_field.h"
+#include "ledger/web_fields.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
 #include "web/web_link.h"
@@ -25,7 +25,7 @@ void OpenOnAccount(server::Enlace& e, data::TableComponent& t, const std::string
 }
 
 bool Storable(const std::string& cuenta) {
-  return !Trim(cuenta).empty() && FitsCodeField(kBudgetTable, cuenta);
+  return !Trim(cuenta).empty() && ledger::FitsCodeField(kBudgetTable, cuenta);
 }
 
 }  // namespace
@@ -34,8 +34,9 @@ bool CrearPresupuesto(server::Enlace& e, const std::string& cuenta, const std::s
                       const std::string& nivel, const std::string& analitica) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
   if (e.state().web_mode) {
-    CheckWebAnswer(web::ActualizarWeb(
-        e.web_session(), CamposPresupuestoWeb(cuenta, titulo, nivel, analitica), kBudgetTable));
+    ledger::CheckWebAnswer(web::ActualizarWeb(
+        e.web_session(), ledger::CamposPresupuestoWeb(cuenta, titulo, nivel, analitica),
+        kBudgetTable));
     return true;
   }
   if (!Storable(cuenta)) return false;
@@ -67,8 +68,8 @@ bool ModificarPresupuesto(server::Enlace& e, const std::string& cuenta, int32_t 
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
   if (e.state().web_mode) {
     // The service is sent the month whatever it is, and judges it.
-    CheckWebAnswer(web::ActualizarWeb(
-        e.web_session(), CamposImportePresupuestoWeb(cuenta, mes, importe), kBudgetTable));
+    ledger::CheckWebAnswer(web::ActualizarWeb(
+        e.web_session(), ledger::CamposImportePresupuestoWeb(cuenta, mes, importe), kBudgetTable));
     return true;
   }
   if (mes < 1 || mes > kMonths || !Storable(cuenta)) return false;

@@ -15,10 +15,10 @@
 #include "data/record_update.h"
 #include "data/table_component.h"
 #include "data/transaction.h"
+#include "ledger/analytic_balances.h"
 #include "maintenance/cancellation_internal.h"
 #include "maintenance/journal_balances.h"
 #include "platform/text_encoding.h"
-#include "posting/analytic_balances.h"
 #include "qrole/error.h"
 #include "server/company_header.h"
 #include "server/dates.h"
@@ -150,17 +150,17 @@ void Deletions::CancelJournalLine(int32_t record) {
 }
 
 void RemoveAnalyticLines(const std::string& link, Deletions& deletions) {
-  const std::string key = KeyOf(posting::kAnalyticSlot, kAnalyticByLink, {{kAnalyticLink, link}});
+  const std::string key = KeyOf(ledger::kAnalyticSlot, kAnalyticByLink, {{kAnalyticLink, link}});
   std::vector<int32_t> records;
-  ForEachWithKey(posting::kAnalyticSlot, kAnalyticByLink, key,
+  ForEachWithKey(ledger::kAnalyticSlot, kAnalyticByLink, key,
                  [&](const data::Slot&, int32_t record) { records.push_back(record); });
-  const data::Slot& analytic = data::GetSlot(posting::kAnalyticSlot);
+  const data::Slot& analytic = data::GetSlot(ledger::kAnalyticSlot);
   for (int32_t record : records) {
-    CheckFile(data::ReadRecord(posting::kAnalyticSlot, record), "Anali");
+    CheckFile(data::ReadRecord(ledger::kAnalyticSlot, record), "Anali");
     if (analytic.IsCancelled()) continue;
-    posting::ActualizarSaldosAnalitica(
+    ledger::ActualizarSaldosAnalitica(
         -1, analytic.TrimmedText(analytic.FieldByCode(kAnalyticCostCentre)));
-    deletions.Cancel(posting::kAnalyticSlot, record);
+    deletions.Cancel(ledger::kAnalyticSlot, record);
   }
 }
 

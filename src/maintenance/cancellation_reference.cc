@@ -11,10 +11,10 @@
 #include "data/globals.h"
 #include "data/navigation.h"
 #include "data/record_file.h"
+#include "ledger/web_fields.h"
 #include "maintenance/cancellation.h"
 #include "maintenance/cancellation_internal.h"
 #include "maintenance/journal_balances.h"
-#include "maintenance/web_fields.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
@@ -129,8 +129,8 @@ bool AnularApuntePorReferencia(server::Enlace& e, const std::string& referencia,
                                bool /*incluir_analitica*/) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
   if (e.state().web_mode) {
-    CheckWebAnswer(web::PeticionWebCampos(e.web_session(), "ANULARASIENTO",
-                                          {"REFERENCIA:REFERENCIA=" + referencia}));
+    ledger::CheckWebAnswer(web::PeticionWebCampos(e.web_session(), "ANULARASIENTO",
+                                                  {"REFERENCIA:REFERENCIA=" + referencia}));
     return true;
   }
   if (Trim(referencia).empty()) return false;

@@ -8,9 +8,9 @@
 
 #include "automation/convert.h"
 #include "data/table_component.h"
+#include "ledger/audit_log.h"
 #include "maintenance/maintenance_test_util.h"
 #include "platform/env.h"
-#include "posting/audit_log.h"
 
 namespace qrole::maintenance {
 
@@ -49,7 +49,7 @@ class GlobalRegisterTest : public MaintenanceTest {
 
   // The company's posting log as it stands.
   std::string Log() {
-    auto text = platform::CurrentEnv()->Files().ReadAll(posting::DefaultAuditPath(*e_));
+    auto text = platform::CurrentEnv()->Files().ReadAll(ledger::DefaultAuditPath(*e_));
     return text.ok() ? *text : "";
   }
 

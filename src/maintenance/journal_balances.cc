@@ -13,10 +13,11 @@
 #include "data/record_file.h"
 #include "data/record_update.h"
 #include "data/transaction.h"
+#include "ledger/audit_log.h"
+#include "ledger/chart_balances.h"
 #include "maintenance/cancellation_internal.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
-#include "posting/audit_log.h"
 #include "server/company_header.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
@@ -36,14 +37,13 @@ constexpr int kLineJournal = 8;
 // Index of the journal by account + date.
 constexpr int kJournalByAccount = 2;
 
-// Chart field codes.
-constexpr int kChartAccount = 1;
-constexpr int kChartTitle = 2;
-constexpr int kChartLevel = 3;
-constexpr int kChartAnalytic = 6;
-constexpr int kChartDebit = 12;
-constexpr int kChartCredit = 13;
-constexpr int kBalanceElements = 15;
+using ledger::kBalanceElements;
+using ledger::kChartAccount;
+using ledger::kChartAnalytic;
+using ledger::kChartCredit;
+using ledger::kChartDebit;
+using ledger::kChartLevel;
+using ledger::kChartTitle;
 
 // The company header's running totals and the month of their last change.
 constexpr char kTotalDebit[] = "CARGOSA";
@@ -57,9 +57,9 @@ constexpr int kFileInUseMessage = 153;
 
 // The record of the chart whose code is `code`; 0 when there is none.
 int32_t SeekChart(const std::string& code) {
-  platform::Result<bool> found = data::SeekEqual(kChartSlot, 1, code);
+  platform::Result<int32_t> found = ledger::FindChartAccount(code);
   CheckFile(found.status(), "PLANC");
-  return *found ? data::Globals().engine_record : 0;
+  return *found;
 }
 
 struct Balances {
@@ -169,9 +169,9 @@ void UpdateCompanyTotals(server::Enlace& e, int16_t sign, const JournalLineBalan
   }
   env->Messages().Show(data::Message(kFileInUseMessage), "", platform::MsgIcon::Warning,
                        platform::MsgButtons::Ok);
-  posting::AuditoriaSave(e, "Anulación de apuntes. " + data::Message(kFileInUseMessage) +
-                                ": no se han actualizado los totales de la empresa (cuenta " +
-                                platform::Cp1252ToUtf8(line.account) + ")");
+  ledger::AuditoriaSave(e, "Anulación de apuntes. " + data::Message(kFileInUseMessage) +
+                               ": no se han actualizado los totales de la empresa (cuenta " +
+                               platform::Cp1252ToUtf8(line.account) + ")");
 }
 
 }  // namespace
@@ -187,18 +187,9 @@ JournalLineBalance JournalLineFromSlot() {
   return line;
 }
 
-int BalanceElement(const std::string& journal, const std::string& date) {
-  if (journal == "A") return 0;
-  if (journal == "B") return 13;
-  if (journal == "C") return 14;
-  const double month = date.size() >= 4 ? Val(date.substr(2, 2)) : 0;
-  return month >= 1 && month <= 12 ? static_cast<int>(month) : 0;
-}
-
 std::vector<int32_t> LocalizarNivelesCuenta(const std::string& account) {
   std::vector<int32_t> records;
-  const data::Slot& chart = data::GetSlot(kChartSlot);
-  if (!chart.is_open() || !chart.has_index()) internal::RaiseFileFailure("PLANC", "");
+  if (!ledger::ChartOpen()) internal::RaiseFileFailure("PLANC", "");
   const size_t n = account.size();
   if (n == 0) return records;
   // Posting added the line to each of these.
@@ -229,18 +220,10 @@ void ActualizarSaldosApunte(server::Enlace& e, int16_t sign, const JournalLineBa
   // A line that is neither a debit nor a credit has no balance to change.
   // (The desktop program sounds a warning here; a server has no one to hear it.)
   if (line.side != "1" && line.side != "2") return;
-  const data::Slot& chart = data::GetSlot(kChartSlot);
-  const int field = chart.FieldByCode(line.side == "1" ? kChartDebit : kChartCredit) +
-                    BalanceElement(line.journal, line.date);
+  const int side = line.side == "1" ? 1 : 2;
+  const int element = BalanceElement(line.journal, line.date);
   for (int32_t record : records) {
-    // Read and written under the record's lock, so that another process
-    // changing the same balance meanwhile loses nothing.
-    data::MaintenanceRecordLock lock(kChartSlot, record);
-    CheckFile(lock.status(), "PLANC");
-    platform::Result<double> old = data::ReadDoubleField(kChartSlot, record, field);
-    CheckFile(old.status(), "PLANC");
-    CheckFile(data::WriteDoubleField(kChartSlot, record, field, *old + sign * line.amount),
-              "PLANC");
+    CheckFile(ledger::AddToChartBalance(record, side, element, sign * line.amount), "PLANC");
   }
   UpdateCompanyTotals(e, sign, line);
 }

@@ -21,14 +21,17 @@
 #include <string>
 #include <vector>
 
+#include "ledger/chart_balances.h"
+
 namespace qrole::server {
 class Enlace;
 }
 
 namespace qrole::maintenance {
 
-inline constexpr int kChartSlot = 1;
-inline constexpr int kJournalSlot = 2;
+using ledger::BalanceElement;
+using ledger::kChartSlot;
+using ledger::kJournalSlot;
 
 // Title of a level account that a cancellation finds missing and creates.
 inline constexpr char kLevelAccountTitle[] = "*** MAYOR SIN TÍTULO ***";
@@ -45,10 +48,6 @@ struct JournalLineBalance {
 // The line whose values the journal slot holds (read with ReadRecord). The
 // amount is the line's signed amount in the company's currency (field 6).
 JournalLineBalance JournalLineFromSlot();
-
-// The balance element of a line: 0 for journal "A", 13 for "B", 14 for "C",
-// otherwise the month of its date (characters 3 and 4; 0 when not 1..12).
-int BalanceElement(const std::string& journal, const std::string& date);
 
 // The chart records whose balances hold a line on `account` (Windows-1252,
 // trimmed): every record whose code is the first 1, 2, ... n characters of
@@ -68,7 +67,7 @@ std::vector<int32_t> LocalizarNivelesCuenta(const std::string& account);
 // balance. The header is changed under the lock of its bytes; a company file
 // that stays busy for 1000 attempts is left alone, with message 153 shown and
 // the incident written to the posting log. Raises 0x8004C35A when the chart
-// fails.
+// fails. The chart's side is changed through ledger/chart_balances.h.
 void ActualizarSaldosApunte(server::Enlace& e, int16_t sign, const JournalLineBalance& line);
 
 }  // namespace qrole::maintenance

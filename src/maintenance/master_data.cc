@@ -13,9 +13,9 @@
 #include "data/number_codec.h"
 #include "data/record_file.h"
 #include "data/record_update.h"
+#include "ledger/code_field.h"
+#include "ledger/web_fields.h"
 #include "maintenance/assets.h"
-#include "maintenance/code_field.h"
-#include "maintenance/web_fields.h"
 #include "qrole/error.h"
 #include "server/company_header.h"
 #include "server/enlace.h"
@@ -53,7 +53,7 @@ enum DatosField {
   kCriterioCaja = 26,
 };
 
-bool Given(const std::string& text) { return text != kNotGiven; }
+bool Given(const std::string& text) { return text != ledger::kNotGiven; }
 bool Given(double amount) { return amount != kImporteNoDado; }
 const char* Flag(bool on) { return on ? "1" : "0"; }
 
@@ -179,12 +179,12 @@ bool CrearDatos(server::Enlace& e, const DatosCuenta& d) {
   if (!e.company_open()) e.ComprobarEmpresaAbierta();
   if (e.state().web_mode) {
     // The service keeps its own global register: nothing more is sent.
-    CheckWebAnswer(web::ActualizarWeb(e.web_session(), CamposDatosWeb(d), kDatosTable));
+    ledger::CheckWebAnswer(web::ActualizarWeb(e.web_session(), CamposDatosWeb(d), kDatosTable));
     return true;
   }
   // A code the code field cannot hold would be stored cut, and would then
   // name (and overwrite) another account's data.
-  if (Trim(d.cuenta).empty() || !FitsCodeField(kDatosTable, d.cuenta)) return false;
+  if (Trim(d.cuenta).empty() || !ledger::FitsCodeField(kDatosTable, d.cuenta)) return false;
 
   // Whatever happens, the record code's files are closed; the company stays open.
   struct CloseFiles {
@@ -212,18 +212,20 @@ bool CrearDatos(server::Enlace& e, const DatosCuenta& d) {
 }
 
 std::string CamposDatosWeb(const DatosCuenta& d) {
-  return CampoWeb(kCuenta, d.cuenta) + CampoWeb(kTitulo, d.titulo) + CampoWeb(kNif, d.nif) +
-         CampoWeb(kDireccion, d.direccion) + CampoWeb(kCp, d.cp) +
-         CampoWeb(kMunicipio, d.municipio) + CampoWeb(kProvincia, d.provincia) +
-         CampoWeb(kCvp, d.cvp) + CampoWeb(kImporte347, DoubleToText(d.importe_347)) +
-         CampoWeb(kTelefono, d.telefono) + CampoWeb(kFax, d.fax) +
-         CampoWeb(kRiesgo, DoubleToText(d.riesgo)) + CampoWeb(kTipoIva, d.tipo_iva) +
-         CampoWeb(kNotas, d.notas) + CampoWeb(kPais, d.pais) +
-         CampoWeb(kVencimientos, d.vencimientos) + CampoWeb(kDiasDePago, d.dias_de_pago) +
-         CampoWeb(kEmail, d.email) + CampoWeb(kPaginaWeb, d.pagina_web) +
-         CampoWeb(kOmitir347, BoolText(d.omitir_347)) +
-         CampoWeb(kOmitir415, BoolText(d.omitir_415)) +
-         CampoWeb(kCriterioCaja, BoolText(d.criterio_caja));
+  return ledger::CampoWeb(kCuenta, d.cuenta) + ledger::CampoWeb(kTitulo, d.titulo) +
+         ledger::CampoWeb(kNif, d.nif) + ledger::CampoWeb(kDireccion, d.direccion) +
+         ledger::CampoWeb(kCp, d.cp) + ledger::CampoWeb(kMunicipio, d.municipio) +
+         ledger::CampoWeb(kProvincia, d.provincia) + ledger::CampoWeb(kCvp, d.cvp) +
+         ledger::CampoWeb(kImporte347, DoubleToText(d.importe_347)) +
+         ledger::CampoWeb(kTelefono, d.telefono) + ledger::CampoWeb(kFax, d.fax) +
+         ledger::CampoWeb(kRiesgo, DoubleToText(d.riesgo)) +
+         ledger::CampoWeb(kTipoIva, d.tipo_iva) + ledger::CampoWeb(kNotas, d.notas) +
+         ledger::CampoWeb(kPais, d.pais) + ledger::CampoWeb(kVencimientos, d.vencimientos) +
+         ledger::CampoWeb(kDiasDePago, d.dias_de_pago) + ledger::CampoWeb(kEmail, d.email) +
+         ledger::CampoWeb(kPaginaWeb, d.pagina_web) +
+         ledger::CampoWeb(kOmitir347, BoolText(d.omitir_347)) +
+         ledger::CampoWeb(kOmitir415, BoolText(d.omitir_415)) +
+         ledger::CampoWeb(kCriterioCaja, BoolText(d.criterio_caja));
 }
 
 }  // namespace qrole::maintenance

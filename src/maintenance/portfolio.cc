@@ -8,7 +8,7 @@
 #include "automation/convert.h"
 #include "automation/record_object.h"
 #include "data/table_component.h"
-#include "maintenance/web_fields.h"
+#include "ledger/web_fields.h"
 #include "qrole/error.h"
 #include "server/enlace.h"
 #include "web/web_link.h"
@@ -138,8 +138,8 @@ std::string FiltroCartera(const CriteriosCartera& c) {
 int32_t MarcarCartera(server::Enlace& e, const std::string& marca, const CriteriosCartera& c) {
   const std::string filter = FiltroCartera(c);
   if (e.state().web_mode)
-    return CountOf(
-        web::FiltrarActualizarWeb(e.web_session(), filter, CampoWeb(kMarca, marca), "EFECT"));
+    return CountOf(web::FiltrarActualizarWeb(e.web_session(), filter,
+                                             ledger::CampoWeb(kMarca, marca), "EFECT"));
   data::TableComponent t;
   OpenPortfolio(e, t);
   t.SetFilter(filter);

@@ -12,8 +12,8 @@
 #include "automation/convert.h"
 #include "automation/record_object.h"
 #include "data/globals.h"
+#include "ledger/audit_log.h"
 #include "platform/text_encoding.h"
-#include "posting/audit_log.h"
 #include "qrole/error.h"
 #include "server/currency.h"
 #include "server/enlace.h"
@@ -118,7 +118,7 @@ std::string AmountText(double amount) {
 // Logs the refusal, closes the files and empties the entry, as a refused
 // posting does.
 void Refuse(server::Enlace& e, const std::string& log) {
-  AuditoriaSave(e, "GrabarAsiento. " + log);
+  ledger::AuditoriaSave(e, "GrabarAsiento. " + log);
   e.CerrarArchivos(false);
   e.LimpiarAsiento();
 }

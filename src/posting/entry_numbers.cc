@@ -5,9 +5,9 @@
 #include "automation/convert.h"
 #include "data/table_component.h"
 #include "data/transaction.h"
+#include "ledger/audit_log.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
-#include "posting/audit_log.h"
 #include "server/company_header.h"
 #include "server/enlace.h"
 #include "server/process_state.h"
@@ -129,10 +129,10 @@ bool IsNumeroAsiento(server::Enlace& e, const std::string& number, bool close_an
           "del asiento' que el último número de asiento es el correcto. \r\n"
           "Notifique a su equipo técnico la incidencia con el NUM. 21.0003",
       "NOTA", platform::MsgIcon::Information, platform::MsgButtons::Ok);
-  AuditoriaSave(e,
-                "GrabarAsiento. EL NUMERO DE ASIENTO NO ES CORRECTO. NÚMERO ASIENTO EN "
-                "CONFLICTO: " +
-                    checked);
+  ledger::AuditoriaSave(e,
+                        "GrabarAsiento. EL NUMERO DE ASIENTO NO ES CORRECTO. NÚMERO ASIENTO EN "
+                        "CONFLICTO: " +
+                            checked);
   server::Process().stop_posting = true;
   if (close_and_end) {
     e.CerrarArchivos(false);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ledger/audit_log.h"
 #include "platform/text_encoding.h"
-#include "posting/audit_log.h"
 #include "posting/posting_test_util.h"
 #include "server/company_header.h"
 #include "server/process_state.h"
@@ -161,11 +161,11 @@ TEST_F(EntryNumbersTest, AuditFilesAndTheLastInsertionFile) {
 TEST(AuditLogTest, ObjectWithoutACompanyWritesNoDefaultLog) {
   server::TestEnv env;
   auto e = server::Enlace::Create();
-  EXPECT_EQ(DefaultAuditPath(*e), "");
-  AuditoriaSave(*e, "nada");  // nowhere to write: skipped
+  EXPECT_EQ(ledger::DefaultAuditPath(*e), "");
+  ledger::AuditoriaSave(*e, "nada");  // nowhere to write: skipped
   e->state().company_directory = env.home() + "/";
   e->state().company_number = "03";
-  EXPECT_EQ(DefaultAuditPath(*e).substr(env.home().size() + 1, 9), "QROLE_03_");
+  EXPECT_EQ(ledger::DefaultAuditPath(*e).substr(env.home().size() + 1, 9), "QROLE_03_");
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include "data/globals.h"
 #include "data/table_component.h"
 #include "data/transaction.h"
+#include "ledger/audit_log.h"
 #include "platform/text_encoding.h"
-#include "posting/audit_log.h"
 #include "posting/currency_slot.h"
 #include "posting/entry_checks.h"
 #include "posting/entry_numbers.h"
@@ -75,7 +75,7 @@ int16_t GrabarAsiento(server::Enlace& e) {
   if (s.company_number.empty()) e.ComprobarEmpresaAbierta();
   data::SetCompany(s.company_directory, s.company_number);
   if (server::Process().stop_posting) {
-    AuditoriaSave(e, kPostingStoppedLog);
+    ledger::AuditoriaSave(e, kPostingStoppedLog);
     RaisePostingStopped("");
   }
   if (s.web_mode) return GrabarAsientoWeb(e);

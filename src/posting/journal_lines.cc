@@ -6,8 +6,11 @@
 #include "automation/convert.h"
 #include "automation/record_object.h"
 #include "data/catalogue.h"
+#include "data/globals.h"
+#include "data/record_file.h"
 #include "data/table_component.h"
-#include "maintenance/accounts.h"
+#include "ledger/chart_accounts.h"
+#include "ledger/chart_balances.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
@@ -52,9 +55,6 @@ enum : int {
   kCodigoBloqueo = 98,
 };
 
-// Chart field codes.
-enum : int { kChartCuenta = 1, kChartAnalitica = 6, kChartClave347 = 8, kDebe = 12, kHaber = 13 };
-
 std::string TodayText() {
   const platform::LocalDateTime now = platform::CurrentEnv()->GetClock().Now();
   char buf[16];
@@ -74,10 +74,25 @@ std::vector<std::shared_ptr<RecordObject>> Lines(server::Enlace& e, Col c) {
   return out;
 }
 
-// The chart record of `account` made current; false when there is none.
-bool FindAccount(data::TableComponent& chart, const std::string& account) {
-  chart.SetFilter("CUENTA = " + account);
-  return chart.RecordCount() > 0;
+// Raises the table error for a chart that cannot be read or written.
+void CheckChart(const platform::Status& status) {
+  if (!status.ok()) RaiseObjectError(data::kTableError, "PLANC\n" + status.message());
+}
+
+// The chart record of `account` (UTF-8) read into the chart slot; false when
+// there is none.
+bool FindAccount(const std::string& account) {
+  platform::Result<int32_t> record =
+      ledger::FindChartAccount(platform::Utf8ToCp1252(Trim(account)));
+  CheckChart(record.status());
+  return *record != 0;
+}
+
+// A field of the chart record FindAccount read, as UTF-8 without blanks
+// around it.
+std::string ChartText(int code) {
+  const data::Slot& chart = data::GetSlot(ledger::kChartSlot);
+  return Trim(chart.Text(chart.FieldByCode(code)));
 }
 
 // Copies an attached PDF beside the company file and stores its bytes in the
@@ -117,26 +132,16 @@ std::string ValidJournal(const std::string& diario) {
 void ActualizarSaldos(PostingContext& ctx, PostingRetry& retry, const std::string& account,
                       int tipo, const std::string& journal, double signed_amount) {
   if (tipo != 1 && tipo != 2) return;
-  int element;
-  if (journal == "A") {
-    element = 0;
-  } else if (journal == "B") {
-    element = 13;
-  } else if (journal == "C") {
-    element = 14;
-  } else {
-    element = static_cast<int>(Val(ctx.accounting_date.substr(2, 2)));
-  }
-  const int field = tipo == 1 ? kDebe : kHaber;
-  data::TableComponent& chart = *ctx.chart;
-  for (size_t i = 1; i <= account.size(); ++i) {
-    retry.Run([&] {
-      if (!FindAccount(chart, account.substr(0, i))) return;
-      chart.Edit();
-      const double old = ToDouble(chart.GetField(field, element));
-      chart.SetField(field, element, Variant::FromDouble(old + signed_amount));
-      chart.Update();
-    });
+  const int element = ledger::BalanceElement(journal, ctx.accounting_date);
+  const std::string code = platform::Utf8ToCp1252(account);
+  const std::vector<int32_t> records = retry.Run([&] {
+    platform::Result<std::vector<int32_t>> levels = ledger::ChartLevelsOf(code);
+    CheckChart(levels.status());
+    return *levels;
+  });
+  // Level by level: an attempt made again never adds twice.
+  for (int32_t record : records) {
+    retry.Run([&] { CheckChart(ledger::AddToChartBalance(record, tipo, element, signed_amount)); });
   }
 }
 
@@ -145,7 +150,6 @@ bool PostJournalLines(PostingContext& ctx, PostingRetry& retry, const std::strin
   const server::EnlaceState& s = e.state();
   const server::ProcessState& process = server::Process();
   const std::string default_channel = FormatNumber(s.channel, "000");
-  data::TableComponent& chart = *ctx.chart;
   data::TableComponent journal;
   retry.Run([&] { journal.OpenCompanyTable("EXTRA", s.company_directory, s.company_number); });
   bool written = false;
@@ -169,21 +173,22 @@ bool PostJournalLines(PostingContext& ctx, PostingRetry& retry, const std::strin
     // The account must be in the chart: a missing one is created.
     std::string clave347;
     retry.Run([&] {
-      if (!FindAccount(chart, trimmed)) {
+      bool found = FindAccount(trimmed);
+      if (!found) {
         std::string created = trimmed;
         Variant level = Variant::FromString("0");
-        maintenance::CrearEnPlan(e, 1, &created, "Cuenta Sin Titulo", &level, false, "-1");
-        FindAccount(chart, trimmed);
+        ledger::CrearEnPlan(e, 1, &created, "Cuenta Sin Titulo", &level, false, "-1");
+        found = FindAccount(trimmed);
       }
-      clave347 = chart.RecordCount() > 0 ? ToStr(chart.GetField(kChartClave347)) : "";
+      clave347 = found ? ChartText(ledger::kChartClave347) : "";
     });
     // A line on an analytic account gets the next link number.
     std::string link;
     std::string analytic_account;
     retry.Run([&] {
       link.clear();
-      if (FindAccount(chart, account) && Trim(ToStr(chart.GetField(kChartAnalitica))) == "1") {
-        analytic_account = Trim(ToStr(chart.GetField(kChartCuenta)));
+      if (FindAccount(account) && ChartText(ledger::kChartAnalytic) == "1") {
+        analytic_account = ChartText(ledger::kChartAccount);
         link = EnlazarAnalitica(e);
       }
     });

@@ -6,7 +6,7 @@
 
 #include "automation/convert.h"
 #include "automation/record_object.h"
-#include "posting/audit_log.h"
+#include "ledger/audit_log.h"
 #include "server/dates.h"
 #include "server/enlace.h"
 
@@ -57,10 +57,11 @@ Variant AnadirApunte(server::Enlace& e, Args& a) {
   r->Set("CodigoBloqueo", a[10]);
   r->Set("OtrosCampos", a[11]);
   Variant result = Append(e, Col::kApuntes, r);
-  AuditoriaSave(e, "Se añade un apunte: Cuenta=" + a.Str(0) + ";Descripción=" + a.Str(1) +
-                       ";Tipo=" + a.Str(2) + ";Importe=" + Text(a.Dbl(3)) + ";Diario=" + a.Str(4) +
-                       ";Punteo=" + a.Str(5) + ";Canal=" + a.Str(6) + ";Referencia=" + a.Str(7) +
-                       ";Notas=" + a.Str(8) + ";Archivo=" + a.Str(9));
+  ledger::AuditoriaSave(e, "Se añade un apunte: Cuenta=" + a.Str(0) + ";Descripción=" + a.Str(1) +
+                               ";Tipo=" + a.Str(2) + ";Importe=" + Text(a.Dbl(3)) +
+                               ";Diario=" + a.Str(4) + ";Punteo=" + a.Str(5) +
+                               ";Canal=" + a.Str(6) + ";Referencia=" + a.Str(7) +
+                               ";Notas=" + a.Str(8) + ";Archivo=" + a.Str(9));
   return result;
 }
 
@@ -99,7 +100,7 @@ Variant AnadirIVA(server::Enlace& e, Args& a) {
   r->Set("CuotaIIEE", Variant::FromString(Text(a.Dbl(26))));
   r->Set("OtrosCampos", a[27]);
   Variant result = Append(e, Col::kIva, r);
-  AuditoriaSave(
+  ledger::AuditoriaSave(
       e, "Se añade un apunte al libro de IVA: CuentaClienteProveedor=" + a.Str(0) +
              ";CuentaIVA=" + a.Str(1) + ";Factura=" + a.Str(2) + ";FechaFactura=" + a.Str(3) +
              ";TipoIva=" + a.Str(4) + ";SRTC=" + a.Str(5) + ";Base=" + Text(a.Dbl(6)) +
@@ -124,10 +125,10 @@ Variant AnadirCartera(server::Enlace& e, Args& a) {
   r->Set("Fecha", a[5]);
   r->Set("Marca", a[6]);
   Variant result = Append(e, Col::kCartera, r);
-  AuditoriaSave(e, "Se añade un registro de cartera: FechaVencimiento=" + a.Str(0) +
-                       ";Cuenta=" + a.Str(1) + ";Cartera=" + a.Str(2) + ";Notas=" + a.Str(3) +
-                       ";Importe=" + Text(a.Dbl(4)) + ";FechaApunte=" + a.Str(5) +
-                       ";Marca=" + a.Str(6));
+  ledger::AuditoriaSave(e, "Se añade un registro de cartera: FechaVencimiento=" + a.Str(0) +
+                               ";Cuenta=" + a.Str(1) + ";Cartera=" + a.Str(2) +
+                               ";Notas=" + a.Str(3) + ";Importe=" + Text(a.Dbl(4)) +
+                               ";FechaApunte=" + a.Str(5) + ";Marca=" + a.Str(6));
   return result;
 }
 
@@ -138,10 +139,11 @@ Variant AnadirAnalitica(server::Enlace& e, Args& a) {
   r->Set("Descripción", a[2]);
   r->Set("Importe", a[4]);
   Variant result = Append(e, Col::kAnalitica, r);
-  AuditoriaSave(e, "Se añade un apunte analítico: CuentaContable=" + a.Str(0) +
-                       ";CuentaAnalitica=" + a.Str(1) + ";Descripción=" + a.Str(2) + ";Tipo=" +
-                       Trim(a.Str(3)) + ";Importe=" + Trim(Text(a.Dbl(4))) + ";Diario=" + a.Str(5) +
-                       ";Punteo=" + Trim(a.Str(6)) + ";Canal=" + Trim(a.Str(7)));
+  ledger::AuditoriaSave(e, "Se añade un apunte analítico: CuentaContable=" + a.Str(0) +
+                               ";CuentaAnalitica=" + a.Str(1) + ";Descripción=" + a.Str(2) +
+                               ";Tipo=" + Trim(a.Str(3)) + ";Importe=" + Trim(Text(a.Dbl(4))) +
+                               ";Diario=" + a.Str(5) + ";Punteo=" + Trim(a.Str(6)) +
+                               ";Canal=" + Trim(a.Str(7)));
   return result;
 }
 

@@ -42,9 +42,14 @@ struct PostingContext {
   data::TableComponent* chart = nullptr;  // "PLANC", open for the whole posting
   std::vector<AnalyticCapableLine> analytic_lines;
 
-  // VAT book: "id~description~~~reference" of each record written, for
-  // the SII completion pass, and whether any VAT line was posted.
-  std::vector<std::string> sii_pending;
+  // VAT book: each record written (its number and "id~description~~~
+  // reference"), for the SII completion pass, and whether any VAT line was
+  // posted.
+  struct SiiPending {
+    int32_t record = 0;
+    std::string text;
+  };
+  std::vector<SiiPending> sii_pending;
   bool vat_posted = false;
 
   // The last status set wins.

@@ -1,7 +1,7 @@
 // Members of the pending entry, entry numbers and posting log families.
 
 #include "automation/convert.h"
-#include "posting/audit_log.h"
+#include "ledger/audit_log.h"
 #include "posting/entry_numbers.h"
 #include "posting/grabar_asiento.h"
 #include "posting/pending_entry.h"
@@ -55,7 +55,7 @@ void RegisterEntryPostingMembers(MemberTable& t) {
     return Variant();
   });
   t.Add("AuditoriaSave", Kind::kMethod, [](Enlace& e, Args& a) {
-    posting::AuditoriaSave(e, ToStr(a[0]), a.Str(1));
+    ledger::AuditoriaSave(e, ToStr(a[0]), a.Str(1));
     return Variant();
   });
 }

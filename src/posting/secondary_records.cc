@@ -15,9 +15,9 @@
 #include "data/record_update.h"
 #include "data/table_component.h"
 #include "data/transaction.h"
+#include "ledger/analytic_balances.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
-#include "posting/analytic_balances.h"
 #include "qrole/error.h"
 #include "server/company_header.h"
 #include "server/currency.h"
@@ -125,13 +125,13 @@ Attempt TryLink(server::Enlace& e, std::string* link) {
     bool usable = true;
     // The counter may lag behind the analytic file (lines written by another
     // program): then the number after the highest link of the file is taken.
-    const std::string slot = std::to_string(kAnalyticSlot);
+    const std::string slot = std::to_string(ledger::kAnalyticSlot);
     if (data::SendEngineCommand("S\\3\\" + slot + "\\" + candidate) == data::engine_status::kOk) {
       usable = false;
       if (data::SendEngineCommand("L\\3\\" + slot) == data::engine_status::kOk) {
-        const data::Slot& analytic = data::GetSlot(kAnalyticSlot);
+        const data::Slot& analytic = data::GetSlot(ledger::kAnalyticSlot);
         platform::Result<std::string> last = data::ReadFieldText(
-            kAnalyticSlot, data::Globals().engine_record, analytic.FieldByCode(kLineLink));
+            ledger::kAnalyticSlot, data::Globals().engine_record, analytic.FieldByCode(kLineLink));
         if (last.ok()) {
           candidate = SixDigits(Val(*last) + 1);
           usable = true;
@@ -281,7 +281,7 @@ void PostAnalyticLines(PostingContext& ctx) {
 
     Check(data::ReadRecord(kJournalSlot, target->record), "EXTRA");
     const data::Slot& journal = data::GetSlot(kJournalSlot);
-    data::Slot& analytic = data::GetSlot(kAnalyticSlot);
+    data::Slot& analytic = data::GetSlot(ledger::kAnalyticSlot);
     if (!analytic.is_open()) RaiseFileFailure("Anali: tabla no abierta");
     // Every field of the journal line goes to the field of the same code;
     // the analytic file's own field is the cost-centre account.
@@ -308,9 +308,9 @@ void PostAnalyticLines(PostingContext& ctx) {
     analytic.SetNumber(analytic.FieldByCode(kLineSecondAmount), euros);
     analytic.SetNumber(analytic.FieldByCode(kLineRate), server::Process().exchange_rate);
     analytic.SetNumber(analytic.FieldByCode(kLineOwnAmount), signed_amount);
-    Check(data::AppendRecord(kAnalyticSlot), "Anali");
+    Check(data::AppendRecord(ledger::kAnalyticSlot), "Anali");
 
-    ActualizarSaldosAnalitica(1, cost_centre);
+    ledger::ActualizarSaldosAnalitica(1, cost_centre);
     // In the base currency, as the journal line's amount.
     target->covered += pesetas;
   }

@@ -12,8 +12,8 @@
 #include "data/globals.h"
 #include "data/record_file.h"
 #include "data/table_component.h"
+#include "ledger/analytic_balances.h"
 #include "platform/env.h"
-#include "posting/analytic_balances.h"
 #include "posting/posting_test_util.h"
 #include "server/company_header.h"
 #include "server/process_state.h"
@@ -222,8 +222,8 @@ TEST_F(SecondaryRecordsTest, CreditLinesGoToTheCreditsOfTheirJournalElement) {
   EXPECT_EQ(CostBalance("101", 12, 14), 0);
 
   // Removing the first line takes its amount out again.
-  ASSERT_TRUE(data::ReadRecord(kAnalyticSlot, 1).ok());
-  ActualizarSaldosAnalitica(-1, "101");
+  ASSERT_TRUE(data::ReadRecord(ledger::kAnalyticSlot, 1).ok());
+  ledger::ActualizarSaldosAnalitica(-1, "101");
   EXPECT_EQ(CostBalance("101", 13, 14), 0);
   EXPECT_EQ(CostBalance("10", 13, 14), 0);
   EXPECT_EQ(CostBalance("101", 13, 3), -30);
@@ -276,13 +276,13 @@ TEST_F(SecondaryRecordsTest, LinesInAnotherCurrencyAreDistributedInTheBaseCurren
 TEST_F(SecondaryRecordsTest, BalancesOfALineThatIsNeitherDebitNorCreditStayAsTheyAre) {
   UseCostCentreLevels();
   AddRecord("Costo", {{1, S("101")}});
-  data::Slot& line = data::GetSlot(kAnalyticSlot);
+  data::Slot& line = data::GetSlot(ledger::kAnalyticSlot);
   line.ClearValues();
   line.SetText(1, "C40315");
   line.SetText(5, "3");
   line.SetNumber(6, 25);
   line.SetText(8, "1");
-  ActualizarSaldosAnalitica(1, "101");
+  ledger::ActualizarSaldosAnalitica(1, "101");
   EXPECT_EQ(CostBalance("101", 12, 3), 0);
   EXPECT_EQ(CostBalance("101", 13, 3), 0);
   // Its levels are made all the same.
@@ -290,11 +290,11 @@ TEST_F(SecondaryRecordsTest, BalancesOfALineThatIsNeitherDebitNorCreditStayAsThe
   // A month beyond December counts as the opening.
   line.SetText(1, "C41515");
   line.SetText(5, "1");
-  ActualizarSaldosAnalitica(1, "101");
+  ledger::ActualizarSaldosAnalitica(1, "101");
   EXPECT_EQ(CostBalance("101", 12, 0), 25);
   EXPECT_EQ(CostBalance("10", 12, 0), 25);
   // An account missing from the chart gets no levels either.
-  EXPECT_EQ(LocalizarNivelesAnalitica("999")[0], 0);
+  EXPECT_EQ(ledger::LocalizarNivelesAnalitica("999")[0], 0);
   EXPECT_EQ(Rows("Costo", "", 1).size(), 3u);
 }
 

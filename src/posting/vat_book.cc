@@ -292,8 +292,9 @@ void PostVatLines(PostingContext& ctx) {
     SetOtherFields(book, line->GetStr("OtrosCampos"));
     book.Update();
 
-    ctx.sii_pending.push_back(sii_id + "~" + line->GetStr("SII_DescripcionDocumento") + "~~~" +
-                              Trim(line->GetStr("SII_FacturaRectificativa_DUA")));
+    ctx.sii_pending.push_back(
+        {book.LastRecordNumber(), sii_id + "~" + line->GetStr("SII_DescripcionDocumento") + "~~~" +
+                                      Trim(line->GetStr("SII_FacturaRectificativa_DUA"))});
     ctx.vat_posted = true;
   }
 }
@@ -311,10 +312,17 @@ void CompletarSii(PostingContext& ctx) {
     const std::string stored = book.GetFieldBytes(8);  // its whole width
     return RTrim(stored) == RTrim(entry.substr(0, stored.size()));
   };
-  for (const std::string& text : ctx.sii_pending) {
-    const SiiParts p = SplitSii(text);
-    book.SetFilter("ID SII = " + p.id);
-    while (!book.IsEof() && !of_this_entry()) book.MoveNext();
+  for (const PostingContext::SiiPending& pending : ctx.sii_pending) {
+    const SiiParts p = SplitSii(pending.text);
+    // The record written a moment ago, under the same company lock; the
+    // identifier is looked for only when that record no longer carries it
+    // (a search by identifier reads the whole book: it has no index).
+    book.GoToRecord(pending.record);
+    if (book.IsEof() || RTrim(book.GetFieldBytes(35)) != RTrim(platform::Utf8ToCp1252(p.id)) ||
+        !of_this_entry()) {
+      book.SetFilter("ID SII = " + p.id);
+      while (!book.IsEof() && !of_this_entry()) book.MoveNext();
+    }
     if (book.IsEof()) continue;
     book.Edit();
     book.SetField(35, 0, Variant::FromString(""));

@@ -142,7 +142,8 @@ TEST_F(VatBookTest, RecordOfAnInvoiceLine) {
   EXPECT_DOUBLE_EQ(Dbl(r[41]), 1.25);
   EXPECT_DOUBLE_EQ(Dbl(r[42]), 7);
   ASSERT_EQ(ctx.sii_pending.size(), 1u);
-  EXPECT_EQ(ctx.sii_pending[0], std::string(kFirstSiiId) + "~~~~");
+  EXPECT_EQ(ctx.sii_pending[0].text, std::string(kFirstSiiId) + "~~~~");
+  EXPECT_EQ(ctx.sii_pending[0].record, 1) << "the record written, for the completion";
 }
 
 TEST_F(VatBookTest, AmountsAgainstTheClientsTotal) {
@@ -375,7 +376,9 @@ TEST_F(VatBookTest, SiiCompletion) {
   AddLine("F-2", "21", 100, 0, {{"DescripcionSII", S("Con ~ en medio")}});
   PostingContext& ctx = Post();
   ASSERT_EQ(ctx.sii_pending.size(), 2u);
-  EXPECT_EQ(ctx.sii_pending[0], std::string(kFirstSiiId) + "~Factura simplificada~~~DUA-7");
+  EXPECT_EQ(ctx.sii_pending[0].text, std::string(kFirstSiiId) + "~Factura simplificada~~~DUA-7");
+  EXPECT_EQ(ctx.sii_pending[0].record, 2);
+  EXPECT_EQ(ctx.sii_pending[1].record, 3);
   EXPECT_EQ(Str(Record(3)[35]), "202612080905071271");
 
   env_.clock().Set(platform::LocalDateTime{2026, 12, 9, 10, 0, 0});

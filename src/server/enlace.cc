@@ -63,7 +63,15 @@ int Enlace::CurrencyBase() const {
 }
 
 void Enlace::CerrarArchivos(bool forget) {
-  if (!state_.web_mode) CloseAllFiles();
+  if (!state_.web_mode) {
+    // Closing the company closes everything; the end of a call leaves the
+    // company's tables open where files may stay open between calls.
+    if (forget) {
+      CloseAllFiles();
+    } else {
+      data::CloseFilesBetweenCalls();
+    }
+  }
   if (forget) {
     state_.company_number.clear();
     LimpiarAsiento();

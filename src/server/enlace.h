@@ -97,8 +97,10 @@ class Enlace : public Object {
   // The company's "ARCHIVOMONEDABASE": which currency table it uses.
   int CurrencyBase() const;
 
-  // Closes every open file and the keyed engine (local mode); with `forget`
-  // also empties the company number and the pending entry.
+  // Closes the open files and the keyed engine (local mode): every one with
+  // `forget`, which also empties the company number and the pending entry;
+  // without it the company's tables stay open where files may stay open
+  // between calls (data::CloseFilesBetweenCalls).
   void CerrarArchivos(bool forget);
 
   // Sets AsientoIniciado; switching it on empties the pending entry first.

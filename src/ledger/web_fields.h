@@ -2,13 +2,13 @@
 // an element of an array field) and its value, for the web service's table
 // update of the chart, budget and master-data records.
 
-#ifndef QROLE_MAINTENANCE_WEB_FIELDS_H_
-#define QROLE_MAINTENANCE_WEB_FIELDS_H_
+#ifndef QROLE_LEDGER_WEB_FIELDS_H_
+#define QROLE_LEDGER_WEB_FIELDS_H_
 
 #include <cstdint>
 #include <string>
 
-namespace qrole::maintenance {
+namespace qrole::ledger {
 
 // The value a member's optional argument holds when the client gave none;
 // such a field is left out of the request.
@@ -38,6 +38,6 @@ std::string CamposImportePresupuestoWeb(const std::string& cuenta, int32_t mes, 
 // the description.
 void CheckWebAnswer(const std::string& answer);
 
-}  // namespace qrole::maintenance
+}  // namespace qrole::ledger
 
-#endif  // QROLE_MAINTENANCE_WEB_FIELDS_H_
+#endif  // QROLE_LEDGER_WEB_FIELDS_H_

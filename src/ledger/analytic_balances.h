@@ -6,14 +6,14 @@
 // cost-centre chart "Costo" in slot 8 (with its index) and the analytic
 // line in the field values of slot 10 ("Anali"). Level lengths are the
 // cost-centre level lengths of the last opened company (ProcessState).
-#ifndef QROLE_POSTING_ANALYTIC_BALANCES_H_
-#define QROLE_POSTING_ANALYTIC_BALANCES_H_
+#ifndef QROLE_LEDGER_ANALYTIC_BALANCES_H_
+#define QROLE_LEDGER_ANALYTIC_BALANCES_H_
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-namespace qrole::posting {
+namespace qrole::ledger {
 
 // Record slots of the tables the balances involve.
 inline constexpr int kCostCentreSlot = 8;
@@ -40,6 +40,6 @@ CostCentreLevels LocalizarNivelesAnalitica(const std::string& account);
 // when index maintenance is on. Raises when the files fail.
 void ActualizarSaldosAnalitica(int16_t sign, const std::string& account);
 
-}  // namespace qrole::posting
+}  // namespace qrole::ledger
 
-#endif  // QROLE_POSTING_ANALYTIC_BALANCES_H_
+#endif  // QROLE_LEDGER_ANALYTIC_BALANCES_H_

@@ -1,11 +1,11 @@
-#include "maintenance/code_field.h"
+#include "ledger/code_field.h"
 
 #include "data/definition_file.h"
 #include "data/record_file.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
 
-namespace qrole::maintenance {
+namespace qrole::ledger {
 
 bool FitsCodeField(std::string_view table, std::string_view code) {
   platform::Result<std::string> bytes =
@@ -19,4 +19,4 @@ bool FitsCodeField(std::string_view table, std::string_view code) {
   return platform::Utf8ToCp1252(code).size() <= width;
 }
 
-}  // namespace qrole::maintenance
+}  // namespace qrole::ledger

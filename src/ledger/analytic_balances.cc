@@ -1,4 +1,4 @@
-#include "posting/analytic_balances.h"
+#include "ledger/analytic_balances.h"
 
 #include <string>
 #include <string_view>
@@ -13,7 +13,7 @@
 #include "qrole/error.h"
 #include "server/process_state.h"
 
-namespace qrole::posting {
+namespace qrole::ledger {
 
 namespace {
 
@@ -130,4 +130,4 @@ void ActualizarSaldosAnalitica(int16_t sign, const std::string& account) {
   }
 }
 
-}  // namespace qrole::posting
+}  // namespace qrole::ledger

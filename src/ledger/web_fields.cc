@@ -1,10 +1,10 @@
-#include "maintenance/web_fields.h"
+#include "ledger/web_fields.h"
 
 #include "automation/convert.h"
 #include "qrole/error.h"
 #include "web/web_link.h"
 
-namespace qrole::maintenance {
+namespace qrole::ledger {
 
 std::string CampoWeb(int32_t numero, const std::string& valor, int32_t elemento) {
   if (valor == kNotGiven) return "";
@@ -38,4 +38,4 @@ void CheckWebAnswer(const std::string& answer) {
   if (web::IsErrorAnswer(answer)) RaiseObjectError(50010, answer);
 }
 
-}  // namespace qrole::maintenance
+}  // namespace qrole::ledger

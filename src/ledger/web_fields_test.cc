@@ -1,10 +1,10 @@
-#include "maintenance/web_fields.h"
+#include "ledger/web_fields.h"
 
 #include <gtest/gtest.h>
 
 #include "qrole/error.h"
 
-namespace qrole::maintenance {
+namespace qrole::ledger {
 namespace {
 
 TEST(WebFieldsTest, OneFieldItem) {
@@ -45,4 +45,4 @@ TEST(WebFieldsTest, OnlyAnAnswerBeginningWithErrorIsARefusal) {
 }
 
 }  // namespace
-}  // namespace qrole::maintenance
+}  // namespace qrole::ledger

@@ -1,4 +1,4 @@
-#include "posting/audit_log.h"
+#include "ledger/audit_log.h"
 
 #include <cstdio>
 
@@ -9,7 +9,7 @@
 #include "server/enlace.h"
 #include "server/version.h"
 
-namespace qrole::posting {
+namespace qrole::ledger {
 
 namespace {
 
@@ -63,4 +63,4 @@ void AuditoriaSave(const server::Enlace& e, const std::string& message, const st
   f.UnlockWhole().IgnoreError();
 }
 
-}  // namespace qrole::posting
+}  // namespace qrole::ledger

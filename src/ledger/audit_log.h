@@ -5,8 +5,8 @@
 // (hh:mm:ss), server version, computer name, user name, company number,
 // company directory, company path and the message. The file is Windows-1252
 // text with CR LF line ends.
-#ifndef QROLE_POSTING_AUDIT_LOG_H_
-#define QROLE_POSTING_AUDIT_LOG_H_
+#ifndef QROLE_LEDGER_AUDIT_LOG_H_
+#define QROLE_LEDGER_AUDIT_LOG_H_
 
 #include <string>
 
@@ -14,7 +14,7 @@ namespace qrole::server {
 class Enlace;
 }
 
-namespace qrole::posting {
+namespace qrole::ledger {
 
 // The default log of the object's company: company directory + "QROLE_" +
 // company number + "_" + the current year + ".log". Empty when the object
@@ -30,6 +30,6 @@ std::string AuditLine(const server::Enlace& e, const std::string& message);
 void AuditoriaSave(const server::Enlace& e, const std::string& message,
                    const std::string& file = "");
 
-}  // namespace qrole::posting
+}  // namespace qrole::ledger
 
-#endif  // QROLE_POSTING_AUDIT_LOG_H_
+#endif  // QROLE_LEDGER_AUDIT_LOG_H_
