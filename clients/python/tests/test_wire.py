@@ -72,9 +72,11 @@ class WireTest(ServerTestCase):
 
         with Relay(self.server.socket_path) as relay:
             relay.answer = lambda r: (
-                time.sleep(0.5) if r.get("params", {}).get("member") == "Version" else None
+                time.sleep(3.0) if r.get("params", {}).get("member") == "Version" else None
             )
-            conn = qrole.connect(relay.path, timeout=0.1)
+            # Long enough for a server built with the sanitizers to create the
+            # object, far shorter than the delayed answer.
+            conn = qrole.connect(relay.path, timeout=1.0)
             e = conn.create("Enlace")
             with self.assertRaises(qrole.ConnectionLost):
                 e.Version()
