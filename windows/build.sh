@@ -16,7 +16,9 @@ if ! command -v i686-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev
 fi
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root/windows" -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/windows/mingw-i686.cmake" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/windows/mingw-i686.cmake" \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
 fi
 cmake --build "$build"
 
