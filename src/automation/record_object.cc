@@ -1,5 +1,6 @@
 #include "automation/record_object.h"
 
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -39,10 +40,18 @@ Variant ZeroValue(const typelib::TypeRef& type) {
 }
 
 std::shared_ptr<RecordObject> RecordObject::Create(const std::string& class_name) {
-  const typelib::Library& lib = typelib::Library::Get();
-  const typelib::RecordInfo* rec = lib.FindRecord(class_name);
-  if (!rec) return nullptr;
-  return std::make_shared<RecordObject>(*lib.FindClass(rec->name), *rec);
+  // A reading makes thousands of records of a few classes: each name is
+  // looked up (a case-folding walk of the interface) once.
+  using Kinds = std::pair<const typelib::ClassInfo*, const typelib::RecordInfo*>;
+  static auto* const kKnown = new std::map<std::string, Kinds>();
+  auto it = kKnown->find(class_name);
+  if (it == kKnown->end()) {
+    const typelib::Library& lib = typelib::Library::Get();
+    const typelib::RecordInfo* rec = lib.FindRecord(class_name);
+    if (!rec) return nullptr;
+    it = kKnown->emplace(class_name, Kinds{lib.FindClass(rec->name), rec}).first;
+  }
+  return std::make_shared<RecordObject>(*it->second.first, *it->second.second);
 }
 
 RecordObject::RecordObject(const typelib::ClassInfo& info, const typelib::RecordInfo& record)

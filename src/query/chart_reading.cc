@@ -1,7 +1,6 @@
 #include "query/chart_reading.h"
 
 #include <algorithm>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,7 +16,6 @@
 #include "qrole/error.h"
 #include "query/web_rows.h"
 #include "server/enlace.h"
-#include "typelib/interface.h"
 #include "util/like.h"
 #include "web/web_link.h"
 
@@ -77,25 +75,10 @@ bool HasWildcard(const std::string& s) { return s.find_first_of("*?") != std::st
 
 std::string Text(data::TableComponent& t, int code) { return RTrim(ToStr(t.GetField(code))); }
 
-// A new record object of class `cls` (a record class of the interface),
-// its class looked up once.
-std::shared_ptr<RecordObject> NewRecord(const std::string& cls) {
-  using Kinds = std::pair<const typelib::ClassInfo*, const typelib::RecordInfo*>;
-  static auto* const kKnown = new std::map<std::string, Kinds>();
-  auto it = kKnown->find(cls);
-  if (it == kKnown->end()) {
-    const typelib::Library& lib = typelib::Library::Get();
-    const typelib::RecordInfo* record = lib.FindRecord(cls);
-    if (record == nullptr) return nullptr;
-    it = kKnown->emplace(cls, Kinds{lib.FindClass(record->name), record}).first;
-  }
-  return std::make_shared<RecordObject>(*it->second.first, *it->second.second);
-}
-
 std::shared_ptr<Collection> Amounts(const char* cls, const std::vector<double>& values) {
   auto c = Collection::Create();
   for (double v : values) {
-    auto item = NewRecord(cls);
+    auto item = RecordObject::Create(cls);
     item->Set("Importe", Variant::FromDouble(v));
     c->Add(Variant::FromObject(item));
   }
@@ -105,7 +88,7 @@ std::shared_ptr<Collection> Amounts(const char* cls, const std::vector<double>& 
 // The account files' current record as a PlanClass. `named`: fill the thirty
 // named period amounts and the chart's tax fields too.
 void AddEntry(server::Enlace& e, data::TableComponent& t, int fi, bool named) {
-  auto plan = NewRecord("PlanClass");
+  auto plan = RecordObject::Create("PlanClass");
   plan->Set("Cuenta", Variant::FromString(Text(t, kCuenta)));
   plan->Set("titulo", Variant::FromString(Text(t, kTitulo)));
   std::vector<double> debe, haber;
@@ -226,7 +209,7 @@ bool CargarPlanWeb(server::Enlace& e, const std::string& filter, int fi) {
   bool appended = false;
   for (size_t r = 0; r < rows.size(); ++r) {
     if (rows.IsEmpty(r)) continue;
-    auto plan = NewRecord("PlanClass");
+    auto plan = RecordObject::Create("PlanClass");
     plan->Set("Cuenta", Variant::FromString(rows.Field(r, kCuenta)));
     plan->Set("titulo", Variant::FromString(rows.Field(r, kTitulo)));
     plan->Set("Nivel", Variant::FromString(rows.Field(r, kNivel)));
