@@ -5,6 +5,7 @@
 
 #include "data/crc32c.h"
 #include "platform/env.h"
+#include "platform/file_looks.h"
 
 namespace qrole::data::internal {
 
@@ -176,6 +177,9 @@ platform::Status CompanyLog::Lock(int timeout_ms) {
     platform::Status status = file_->LockRange(kCompanyLockOffset, 1, true);
     if (status.ok()) {
       locked_ = true;
+      // Whatever was looked at before is looked at again: others wrote while
+      // this process waited.
+      platform::ForgetFileLooks();
       return status;
     }
     if (!status.IsBusy()) return status;

@@ -46,6 +46,7 @@ struct TxState {
   CompanyEntry* company = nullptr;
   int depth = 1;
   bool keep_on_error = false;
+  bool flush_with_next = false;
   std::unordered_map<std::string, FileOverlay> files;  // by file identity
   std::vector<std::shared_ptr<IndexEnv>> envs;
 };
@@ -406,6 +407,10 @@ void KeepChangesWhenRaising(bool keep) {
 
 bool KeepingChangesWhenRaising() { return g_active != nullptr && g_active->keep_on_error; }
 
+void FlushWithNextOperation() {
+  if (g_active != nullptr) g_active->flush_with_next = true;
+}
+
 platform::Result<std::unique_ptr<platform::File>> OpenDataFile(const std::string& path,
                                                                platform::OpenMode mode) {
   auto opened = platform::CurrentEnv()->Files().Open(path, mode);
@@ -510,8 +515,9 @@ void CompanyTransaction::Commit() {
   const TransactionSettings& settings = CurrentTransactionSettings();
   platform::Clock& clock = platform::CurrentEnv()->GetClock();
   const int64_t now = clock.SteadyMs();
-  if (status.ok() && (settings.flush_interval_ms == 0 ||
-                      now - company.last_flush_ms >= settings.flush_interval_ms)) {
+  if (status.ok() && !tx.flush_with_next &&
+      (settings.flush_interval_ms == 0 ||
+       now - company.last_flush_ms >= settings.flush_interval_ms)) {
     status = log.FlushTo(header.epoch, end);
     company.last_flush_ms = now;
   }

@@ -70,6 +70,13 @@ void KeepChangesWhenRaising(bool keep = true);
 // True when KeepChangesWhenRaising was called in the transaction in force.
 bool KeepingChangesWhenRaising();
 
+// Says that the operation in force may reach the disk with the next
+// operation's flush instead of its own: what it writes may be lost in a power
+// cut without harm (a number reserved and not yet used), whole or not at all.
+// A process that dies loses nothing of it. Nothing when no transaction is in
+// force.
+void FlushWithNextOperation();
+
 // Opens a company file through the transaction layer: while a transaction is
 // in force its writes are held back and its reads see them. Same contract as
 // FileSystem::Open.

@@ -8,11 +8,16 @@
 
 namespace qrole::platform {
 
+// Looked up once: the program directory is found through it at every reading
+// of the settings.
 std::string ExecutablePath() {
-  std::vector<char> buf(4096);
-  ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return "";
-  return std::string(buf.data(), static_cast<size_t>(n));
+  static const std::string path = [] {
+    std::vector<char> buf(4096);
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return std::string();
+    return std::string(buf.data(), static_cast<size_t>(n));
+  }();
+  return path;
 }
 
 std::vector<std::string> ShippedFileFolders() {

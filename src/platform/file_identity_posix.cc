@@ -2,6 +2,7 @@
 
 #include "platform/env.h"
 #include "platform/file_identity.h"
+#include "platform/file_looks.h"
 
 namespace qrole::platform {
 
@@ -9,19 +10,42 @@ namespace qrole::platform {
 // is the identity.
 std::string FileIdentity(const std::string& path) { return CurrentEnv()->Files().Resolve(path); }
 
-std::string FileStamp(const std::string& path) {
+namespace internal {
+
+bool LookAtPath(const std::string& path, bool follow, FileLook* out) {
+  if (const FileLook* kept = KeptLook(path, follow)) {
+    *out = *kept;
+    return true;
+  }
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return "";
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return false;
+  out->device = static_cast<uint64_t>(st.st_dev);
+  out->inode = static_cast<uint64_t>(st.st_ino);
+  out->size = static_cast<uint64_t>(st.st_size);
+  out->modified_s = st.st_mtim.tv_sec;
+  out->modified_ns = st.st_mtim.tv_nsec;
+  out->changed_s = st.st_ctim.tv_sec;
+  out->changed_ns = st.st_ctim.tv_nsec;
+  out->directory = S_ISDIR(st.st_mode);
+  KeepLook(path, follow, *out);
+  return true;
+}
+
+}  // namespace internal
+
+std::string FileStamp(const std::string& path) {
+  FileLook look;
+  if (!internal::LookAtPath(path, true, &look)) return "";
+  return std::to_string(look.device) + ":" + std::to_string(look.inode);
 }
 
 std::string FileVersion(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return "";
-  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" +
-         std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) + "." +
-         std::to_string(st.st_mtim.tv_nsec) + ":" + std::to_string(st.st_ctim.tv_sec) + "." +
-         std::to_string(st.st_ctim.tv_nsec);
+  FileLook look;
+  if (!internal::LookAtPath(path, true, &look)) return "";
+  return std::to_string(look.device) + ":" + std::to_string(look.inode) + ":" +
+         std::to_string(look.size) + ":" + std::to_string(look.modified_s) + "." +
+         std::to_string(look.modified_ns) + ":" + std::to_string(look.changed_s) + "." +
+         std::to_string(look.changed_ns);
 }
 
 bool KeepFilesOpenBetweenCalls() { return true; }

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/file_looks.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/posix_error_internal.h"
@@ -140,6 +141,7 @@ class PosixFile final : public File {
 
   Status WriteAt(uint64_t offset, std::string_view data) override {
     if (!writable_) return Status::InvalidArgument("write " + path_ + ": opened read-only");
+    ForgetFileLooks();
     return WriteFully(fd_, offset, data, path_);
   }
 
@@ -152,6 +154,7 @@ class PosixFile final : public File {
   Status Truncate(uint64_t size) override {
     if (!writable_) return Status::InvalidArgument("truncate " + path_ + ": opened read-only");
     if (size > kMaxLockEnd) return Status::InvalidArgument("truncate " + path_ + ": size too big");
+    ForgetFileLooks();
     while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
       if (errno != EINTR) return PosixError("truncate " + path_, errno);
     }
@@ -277,14 +280,23 @@ class PosixFileSystem final : public FileSystem {
     if (::fstat(fd, &st) != 0) return PosixError("stat " + resolved, errno);
     if (S_ISDIR(st.st_mode))
       return Status::InvalidArgument("open " + resolved + ": is a directory");
+    if (mode == OpenMode::CreateTruncate) {
+      ForgetFileLooks();
+    } else if (mode == OpenMode::ReadWriteCreate) {
+      // Unless the file opened is the one looked at before, it was made now.
+      const FileLook* kept = internal::KeptLook(resolved, true);
+      if (kept == nullptr || kept->device != static_cast<uint64_t>(st.st_dev) ||
+          kept->inode != static_cast<uint64_t>(st.st_ino))
+        ForgetFileLooks();
+    }
     return std::unique_ptr<File>(
         new PosixFile(guard.release(), resolved, mode != OpenMode::ReadOnly));
   }
 
   bool Exists(const std::string& path) override {
-    struct stat st;
+    FileLook look;
     const std::string resolved = Resolve(path);
-    return !resolved.empty() && ::stat(resolved.c_str(), &st) == 0;
+    return !resolved.empty() && internal::LookAtPath(resolved, true, &look);
   }
 
   bool IsDirectory(const std::string& path) override {
@@ -293,15 +305,23 @@ class PosixFileSystem final : public FileSystem {
   }
 
   Status CreateDirectory(const std::string& path) override {
+    ForgetFileLooks();
     return MakeDirectory(Resolve(path), 0777);
   }
 
-  Status CreateDirectories(const std::string& path) override { return MakeAll(path, 0777); }
+  Status CreateDirectories(const std::string& path) override {
+    ForgetFileLooks();
+    return MakeAll(path, 0777);
+  }
 
-  Status CreatePrivateDirectories(const std::string& path) override { return MakeAll(path, 0700); }
+  Status CreatePrivateDirectories(const std::string& path) override {
+    ForgetFileLooks();
+    return MakeAll(path, 0700);
+  }
 
   Status Remove(const std::string& path) override {
     const std::string resolved = Resolve(path);
+    ForgetFileLooks();
     if (::unlink(resolved.c_str()) == 0) return Status::Ok();
     if (errno == EISDIR || (errno == EPERM && IsDirectoryPath(resolved))) {
       if (::rmdir(resolved.c_str()) == 0) return Status::Ok();
@@ -312,6 +332,7 @@ class PosixFileSystem final : public FileSystem {
   Status Rename(const std::string& from, const std::string& to) override {
     const std::string resolved_from = Resolve(from);
     const std::string resolved_to = Resolve(to);
+    ForgetFileLooks();
     if (::rename(resolved_from.c_str(), resolved_to.c_str()) != 0) {
       return PosixError("rename " + resolved_from + " to " + resolved_to, errno);
     }
@@ -338,6 +359,7 @@ class PosixFileSystem final : public FileSystem {
 
   Status WriteAllAtomic(const std::string& path, std::string_view data) override {
     const std::string target = Resolve(path);
+    ForgetFileLooks();
     if (target.empty() || target.back() == '/') {
       return Status::InvalidArgument("write " + target + ": not a file path");
     }
@@ -402,8 +424,10 @@ class PosixFileSystem final : public FileSystem {
 
   std::string Resolve(const std::string& path) override {
     std::string clean = CleanPath(path);
+    FileLook look;
+    if (clean.empty() || internal::LookAtPath(clean, false, &look)) return clean;
+    if (const std::string* kept = internal::KeptResolution(clean)) return *kept;
     struct stat st;
-    if (clean.empty() || ::lstat(clean.c_str(), &st) == 0) return clean;
 
     const bool trailing = clean.size() > 1 && clean.back() == '/';
     std::string out = IsAbsolutePath(clean) ? "/" : "";
@@ -431,6 +455,9 @@ class PosixFileSystem final : public FileSystem {
       out = std::move(candidate);
     }
     if (trailing && out.back() != '/') out.push_back('/');
+    // A name found under another spelling of its letters is kept; one not
+    // found is looked for again.
+    if (searching) internal::KeepResolution(clean, out);
     return out;
   }
 

@@ -82,7 +82,9 @@ std::string ComputerName() {
   return name.empty() ? "localhost" : name;
 }
 
-std::string BootId() {
+namespace {
+
+std::string ReadBootId() {
   // The kernel's random boot identifier; without /proc, the boot time.
   if (FILE* f = std::fopen("/proc/sys/kernel/random/boot_id", "r")) {
     char buffer[64] = {};
@@ -96,6 +98,15 @@ std::string BootId() {
   ::clock_gettime(CLOCK_REALTIME, &now);
   ::clock_gettime(CLOCK_BOOTTIME, &up);
   return "boot-" + std::to_string((now.tv_sec - up.tv_sec) / 60);
+}
+
+}  // namespace
+
+// A process lives within one boot: the identifier is read once (every
+// operation on a company compares it with the company log's).
+std::string BootId() {
+  static const std::string id = ReadBootId();
+  return id;
 }
 
 std::string KnownFolderPath(KnownFolder folder) {

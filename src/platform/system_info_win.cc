@@ -66,14 +66,18 @@ std::string ComputerName() {
   return "localhost";
 }
 
+// The moment the machine started, to the minute: the clock now less the time
+// since boot. Computed once: two computations a moment apart may fall either
+// side of a minute, and a process lives within one boot.
 std::string BootId() {
-  // The moment the machine started, to the minute: the clock now less the
-  // time since boot.
-  FILETIME ft;
-  ::GetSystemTimeAsFileTime(&ft);
-  const ULONGLONG now = (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
-  const ULONGLONG since_boot = ::GetTickCount64() * 10000ULL;
-  return "boot-" + std::to_string((now - since_boot) / (600000000ULL));
+  static const std::string id = [] {
+    FILETIME ft;
+    ::GetSystemTimeAsFileTime(&ft);
+    const ULONGLONG now = (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+    const ULONGLONG since_boot = ::GetTickCount64() * 10000ULL;
+    return "boot-" + std::to_string((now - since_boot) / (600000000ULL));
+  }();
+  return id;
 }
 
 std::string KnownFolderPath(KnownFolder folder) {

@@ -107,6 +107,10 @@ void SetEntryNumber(server::Enlace& e, const Variant& value) {
   s.entry_number = candidate;
   server::SetHeaderText(&s.company_header, kEntryCounterField, candidate);
   StoreCounter(e, candidate);
+  // A reservation lost in a power cut harms nothing (the client that held it
+  // went with the machine): it reaches the disk with the next operation's
+  // flush instead of costing one of its own.
+  data::FlushWithNextOperation();
   tx.Commit();
 }
 

@@ -4,6 +4,7 @@
 #include "data/globals.h"
 #include "data/record_file.h"
 #include "data/transaction.h"
+#include "platform/file_looks.h"
 #include "qrole/error.h"
 #include "server/company_catalogue.h"
 #include "server/company_header.h"
@@ -96,6 +97,8 @@ Variant Enlace::Call(const typelib::MemberInfo& member, std::vector<Variant>& ar
   const MemberHandler* handler = table ? table->Find(member) : nullptr;
   if (!handler) RaiseNotImplemented(member.name);
   Args a(args);
+  // Each file is looked at once a call (see platform/file_looks.h).
+  platform::FileLookScope looks;
   const Effect effect = table->EffectOf(member);
   if (effect == Effect::kNone || state_.web_mode || !company_open() ||
       state_.company_directory.empty())
