@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "automation/convert.h"
 #include "data/catalogue.h"
 #include "platform/env.h"
+#include "platform/file_identity.h"
 #include "platform/text_encoding.h"
 
 namespace qrole::data {
@@ -60,9 +62,20 @@ platform::Status LoadCurrencyTable(int base, const std::string& company_director
                                    const std::string& company_number) {
   std::string path =
       ResolveSharedFile("Con_Dir", CurrencyFileName(base), company_directory, company_number);
-  auto bytes = platform::CurrentEnv()->Files().ReadAll(path);
+  // Loaded with every opening of the company's tables, changed hardly ever:
+  // read again only when the file is another or has changed (versions are
+  // the operating system's, so only through its own file system).
+  static auto* loaded = new std::pair<std::string, std::string>();  // path, version
+  platform::FileSystem& files = platform::CurrentEnv()->Files();
+  const std::string version =
+      &files == platform::NativeFileSystem() ? platform::FileVersion(path) : std::string();
+  if (Currencies().loaded && !version.empty() && loaded->first == path && loaded->second == version)
+    return platform::Status::Ok();
+  auto bytes = files.ReadAll(path);
   if (!bytes.ok()) return bytes.status();
-  return ParseCurrencyTable(*bytes, &Currencies());
+  platform::Status status = ParseCurrencyTable(*bytes, &Currencies());
+  *loaded = status.ok() ? std::make_pair(path, version) : std::pair<std::string, std::string>();
+  return status;
 }
 
 }  // namespace qrole::data

@@ -161,10 +161,14 @@ std::string DefinitionFilePath(std::string_view table) {
 }
 
 platform::Result<std::string> ReadDefinitionFile(const std::string& path) {
+  // Definitions are read at every opening of a table.
+  return ReadKeptFile(path);
+}
+
+platform::Result<std::string> ReadKeptFile(const std::string& path) {
   platform::FileSystem& files = platform::CurrentEnv()->Files();
-  // Definitions are read at every opening of a table and hardly ever change:
-  // the bytes are kept while the file's version stays the same (only when
-  // the file system is the operating system's own, whose versions those are).
+  // Only when the file system is the operating system's own, whose versions
+  // those are.
   struct Kept {
     std::string version;
     std::string bytes;

@@ -35,6 +35,10 @@ std::string DefinitionFilePath(std::string_view table);
 // The bytes of the definition file at `path` (kept between readings while
 // the file does not change).
 platform::Result<std::string> ReadDefinitionFile(const std::string& path);
+// The bytes of a small file read again and again and hardly ever changed
+// (table definitions, the VAT types): kept between readings while the file's
+// version (platform::FileVersion) stays the same.
+platform::Result<std::string> ReadKeptFile(const std::string& path);
 
 // Opens `table` into `slot`: reads its definition file (field and index
 // tables), opens its record file shared for reading and writing (created

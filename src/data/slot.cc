@@ -23,12 +23,12 @@ const std::string& EmptyText() {
 }  // namespace
 
 const FieldLayout& Slot::field(int field) const {
-  return IsField(field) ? layout_.fields[static_cast<size_t>(field)] : EmptyField();
+  return IsField(field) ? layout_->fields[static_cast<size_t>(field)] : EmptyField();
 }
 
 int32_t Slot::field_start(int field) const {
   if (field < 1 || field > num_fields() + 1) return 0;
-  return layout_.field_start[static_cast<size_t>(field)];
+  return layout_->field_start[static_cast<size_t>(field)];
 }
 
 const std::string& Slot::Value(int field) const {
@@ -76,7 +76,7 @@ void Slot::ClearValues() {
   values_.resize(static_cast<size_t>(num_fields()) + 1);
   for (int i = 1; i <= num_fields(); ++i) {
     values_[static_cast<size_t>(i)].assign(
-        static_cast<size_t>(layout_.fields[static_cast<size_t>(i)].width), ' ');
+        static_cast<size_t>(layout_->fields[static_cast<size_t>(i)].width), ' ');
   }
 }
 
@@ -86,9 +86,21 @@ void Slot::RestoreValues(const Values& values) {
 
 bool Slot::IsCancelled() const { return std::string_view(record_).starts_with(kCancelledMark); }
 
+const std::shared_ptr<const TableLayout>& Slot::EmptyLayout() {
+  static const auto* empty = new std::shared_ptr<const TableLayout>(new TableLayout());
+  return *empty;
+}
+
 void Slot::Open(TableLayout layout, std::string table_name, std::unique_ptr<platform::File> file,
                 std::string data_path, std::string index_path) {
-  layout_ = std::move(layout);
+  Open(std::make_shared<const TableLayout>(std::move(layout)), std::move(table_name),
+       std::move(file), std::move(data_path), std::move(index_path));
+}
+
+void Slot::Open(std::shared_ptr<const TableLayout> layout, std::string table_name,
+                std::unique_ptr<platform::File> file, std::string data_path,
+                std::string index_path) {
+  layout_ = layout != nullptr ? std::move(layout) : EmptyLayout();
   table_name_ = std::move(table_name);
   if (table_name_.size() < 5) table_name_.resize(5, ' ');
   file_ = std::move(file);
@@ -102,13 +114,15 @@ void Slot::Open(TableLayout layout, std::string table_name, std::unique_ptr<plat
 }
 
 void Slot::SetIndexes(const TableLayout& with_indexes) {
-  layout_.indexes = with_indexes.indexes;
-  layout_.index_count = with_indexes.index_count;
+  auto changed = std::make_shared<TableLayout>(*layout_);
+  changed->indexes = with_indexes.indexes;
+  changed->index_count = with_indexes.index_count;
+  layout_ = std::move(changed);
 }
 
 void Slot::Close() {
   file_.reset();
-  layout_ = TableLayout();
+  layout_ = EmptyLayout();
   table_name_.clear();
   data_path_.clear();
   index_path_.clear();

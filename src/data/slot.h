@@ -44,9 +44,11 @@ class Slot {
   // caller opened into it.
   uint64_t open_serial() const { return open_serial_; }
 
-  const TableLayout& layout() const { return layout_; }
-  int32_t record_length() const { return layout_.record_length; }
-  int num_fields() const { return layout_.num_fields(); }
+  const TableLayout& layout() const { return *layout_; }
+  // The layout, to share with another slot opened on the same table.
+  const std::shared_ptr<const TableLayout>& shared_layout() const { return layout_; }
+  int32_t record_length() const { return layout_->record_length; }
+  int num_fields() const { return layout_->num_fields(); }
   // The table name, blank padded to at least five characters (for messages).
   const std::string& table_name() const { return table_name_; }
   // Resolved paths of the record file and of its index file.
@@ -61,7 +63,7 @@ class Slot {
   // length); 0 otherwise.
   int32_t field_start(int field) const;
   // Field number carrying a field code, 0 when none.
-  int FieldByCode(int code) const { return layout_.FieldByCode(code); }
+  int FieldByCode(int code) const { return layout_->FieldByCode(code); }
   bool IsField(int field) const { return field >= 1 && field <= num_fields(); }
 
   // --- Field values -------------------------------------------------------
@@ -107,6 +109,9 @@ class Slot {
   // Takes the layout and the open record file; every value blank.
   void Open(TableLayout layout, std::string table_name, std::unique_ptr<platform::File> file,
             std::string data_path, std::string index_path);
+  // The same with a layout another slot has (no copy is made).
+  void Open(std::shared_ptr<const TableLayout> layout, std::string table_name,
+            std::unique_ptr<platform::File> file, std::string data_path, std::string index_path);
   void set_has_index(bool has_index) { has_index_ = has_index; }
   // Replaces the index tables (LoadIndexDefinitions).
   void SetIndexes(const TableLayout& with_indexes);
@@ -116,7 +121,8 @@ class Slot {
   std::string& mutable_record_bytes() { return record_; }
 
  private:
-  TableLayout layout_;
+  // Never null; shared, never changed in place (SetIndexes makes a copy).
+  std::shared_ptr<const TableLayout> layout_ = EmptyLayout();
   std::string table_name_;
   std::string data_path_;
   std::string index_path_;
@@ -126,6 +132,8 @@ class Slot {
   Values values_;
   std::string record_;
   std::string scratch_;
+
+  static const std::shared_ptr<const TableLayout>& EmptyLayout();
 };
 
 // The text every cancelled record starts with.

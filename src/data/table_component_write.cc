@@ -3,8 +3,8 @@
 //
 // A lent slot is one of the sixteen process-wide slots that is closed at that
 // moment (neither record file nor index open), taken for the length of one
-// call: opened on the component's table with the component's layout, its
-// index opened in the keyed engine under the slot's number (the engine finds
+// call: opened on the component's own open record file with the component's
+// layout, its index opened in the keyed engine under the slot's number (the engine finds
 // the environment the component already holds), used, and closed again before
 // the call returns, leaving the slot exactly as it was found. The calls are
 // synchronous and the automation thread runs one call at a time, so no other
@@ -27,6 +27,7 @@
 #include "data/table_component_internal.h"
 #include "data/transaction.h"
 #include "platform/env.h"
+#include "platform/file_system_wrapper.h"
 #include "platform/text_encoding.h"
 
 namespace qrole::data {
@@ -58,11 +59,11 @@ int FreeSlotOrRaise(const TableHandle& handle) {
 class LentSlot {
  public:
   explicit LentSlot(TableHandle& handle) : number_(FreeSlotOrRaise(handle)) {
-    platform::Result<std::unique_ptr<platform::File>> file =
-        OpenDataFile(handle.data_path, platform::OpenMode::ReadWrite);
-    if (!file.ok()) RaiseTableError("Archivo no disponible", handle.data_path);
+    // The component's own open file and layout, shared for the call: nothing
+    // is opened or copied again.
     Slot& slot = GetSlot(number_);
-    slot.Open(TableLayout(handle.layout()), handle.table, std::move(*file), handle.data_path,
+    slot.Open(handle.record.shared_layout(), handle.table,
+              std::make_unique<platform::BorrowedFile>(handle.record.file()), handle.data_path,
               handle.index_path);
     const int16_t status =
         SendEngineCommand("/O/" + ShortPath(handle.index_path) + "/" + std::to_string(number_));

@@ -1,9 +1,11 @@
 #include "ledger/audit_log.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "automation/convert.h"
 #include "platform/env.h"
+#include "platform/file_identity.h"
 #include "platform/path.h"
 #include "platform/text_encoding.h"
 #include "server/enlace.h"
@@ -49,18 +51,51 @@ std::string AuditLine(const server::Enlace& e, const std::string& message) {
   return line;
 }
 
+namespace {
+
+// The log last written, kept open between calls where open files stop no
+// other program (a line is written for every journal line posted). It is
+// opened afresh when the name changes (a new year) or another file took its
+// place (moved away, removed and made again).
+struct KeptLog {
+  std::string path;
+  std::string stamp;
+  std::unique_ptr<platform::File> file;
+};
+
+platform::File* OpenLog(const std::string& path, std::unique_ptr<platform::File>* owned) {
+  static auto* kept = new KeptLog();
+  const bool keep = platform::KeepFilesOpenBetweenCalls();
+  if (keep && kept->file != nullptr && kept->path == path &&
+      platform::FileStamp(kept->file->path()) == kept->stamp)
+    return kept->file.get();
+  kept->file.reset();
+  auto opened = platform::CurrentEnv()->Files().Open(path, platform::OpenMode::ReadWriteCreate);
+  if (!opened.ok()) return nullptr;
+  if (!keep) {
+    *owned = std::move(*opened);
+    return owned->get();
+  }
+  kept->path = path;
+  kept->stamp = platform::FileStamp((*opened)->path());
+  kept->file = std::move(*opened);
+  return kept->file.get();
+}
+
+}  // namespace
+
 void AuditoriaSave(const server::Enlace& e, const std::string& message, const std::string& file) {
   const std::string path = Trim(file).empty() ? DefaultAuditPath(e) : file;
   if (path.empty()) return;
   const std::string bytes = platform::Utf8ToCp1252(AuditLine(e, message) + "\r\n");
-  auto opened = platform::CurrentEnv()->Files().Open(path, platform::OpenMode::ReadWriteCreate);
-  if (!opened.ok()) return;
-  platform::File& f = **opened;
+  std::unique_ptr<platform::File> owned;
+  platform::File* f = OpenLog(path, &owned);
+  if (f == nullptr) return;
   // Appends by several processes must not overwrite each other.
-  if (!f.LockWhole().ok()) return;
-  auto size = f.Size();
-  if (size.ok()) f.WriteAt(*size, bytes).IgnoreError();
-  f.UnlockWhole().IgnoreError();
+  if (!f->LockWhole().ok()) return;
+  auto size = f->Size();
+  if (size.ok()) f->WriteAt(*size, bytes).IgnoreError();
+  f->UnlockWhole().IgnoreError();
 }
 
 }  // namespace qrole::ledger

@@ -47,6 +47,36 @@ class FileWrapper : public File {
   std::unique_ptr<File> target_;
 };
 
+// Forwards every call to a File it does not own, which must outlive it: one
+// open file used through a second owner (its locks are the first one's: on
+// one open file, a range unlocked through either is unlocked for both).
+class BorrowedFile final : public File {
+ public:
+  explicit BorrowedFile(File* target) : target_(target) {}
+
+  Status ReadAt(uint64_t offset, size_t n, std::string* out) override {
+    return target_->ReadAt(offset, n, out);
+  }
+  Status WriteAt(uint64_t offset, std::string_view data) override {
+    return target_->WriteAt(offset, data);
+  }
+  Result<uint64_t> Size() override { return target_->Size(); }
+  Status Truncate(uint64_t size) override { return target_->Truncate(size); }
+  Status Sync() override { return target_->Sync(); }
+  Status LockRange(uint64_t offset, uint64_t length, bool exclusive) override {
+    return target_->LockRange(offset, length, exclusive);
+  }
+  Status UnlockRange(uint64_t offset, uint64_t length) override {
+    return target_->UnlockRange(offset, length);
+  }
+  Status LockWhole() override { return target_->LockWhole(); }
+  Status UnlockWhole() override { return target_->UnlockWhole(); }
+  const std::string& path() const override { return target_->path(); }
+
+ private:
+  File* target_;
+};
+
 // Forwards every call to another FileSystem, which it does not own and which
 // must outlive it. Open returns the target's File unwrapped: override Open to
 // wrap files.

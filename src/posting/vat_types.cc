@@ -6,6 +6,7 @@
 #include "automation/convert.h"
 #include "automation/record_object.h"
 #include "data/catalogue.h"
+#include "data/record_file.h"
 #include "platform/env.h"
 #include "platform/text_encoding.h"
 #include "qrole/error.h"
@@ -94,7 +95,7 @@ std::string RutaTiposIva(server::Enlace& e, const std::string& base) {
 // --- VatTypeFile -------------------------------------------------------------
 
 platform::Result<VatTypeFile> VatTypeFile::Open(const std::string& path) {
-  auto bytes = platform::CurrentEnv()->Files().ReadAll(path);
+  auto bytes = data::ReadKeptFile(path);
   if (!bytes.ok()) return bytes.status();
   return VatTypeFile(std::move(*bytes));
 }
