@@ -158,6 +158,28 @@ TEST_F(EntryNumbersTest, AuditFilesAndTheLastInsertionFile) {
   EXPECT_TRUE(platform::CurrentEnv()->Files().Exists(last));
 }
 
+TEST_F(EntryNumbersTest, ALogMovedAwayOrRemovedIsStartedAgain) {
+  platform::FileSystem& fs = platform::CurrentEnv()->Files();
+  const std::string own = dirs_.path() + "/caja.log";
+  Call("AuditoriaSave", {S("uno"), S(own)});
+  // Another program takes the log away (kept open here between calls on
+  // some systems): the next line starts a new log where the old one was.
+  ASSERT_TRUE(fs.Rename(own, own + ".old").ok());
+  Call("AuditoriaSave", {S("dos"), S(own)});
+  auto old_text = fs.ReadAll(own + ".old");
+  auto new_text = fs.ReadAll(own);
+  ASSERT_TRUE(old_text.ok() && new_text.ok());
+  EXPECT_NE(old_text->find("\tuno\r\n"), std::string::npos);
+  EXPECT_EQ(old_text->find("dos"), std::string::npos);
+  EXPECT_NE(new_text->find("\tdos\r\n"), std::string::npos);
+  ASSERT_TRUE(fs.Remove(own).ok());
+  Call("AuditoriaSave", {S("tres"), S(own)});
+  new_text = fs.ReadAll(own);
+  ASSERT_TRUE(new_text.ok());
+  EXPECT_NE(new_text->find("\ttres\r\n"), std::string::npos);
+  EXPECT_EQ(new_text->find("dos"), std::string::npos);
+}
+
 TEST(AuditLogTest, ObjectWithoutACompanyWritesNoDefaultLog) {
   server::TestEnv env;
   auto e = server::Enlace::Create();
