@@ -17,6 +17,7 @@
 #include "data/record_file_internal.h"
 #include "data/table_component_internal.h"
 #include "data/transaction.h"
+#include "data/transaction_internal.h"
 #include "platform/env.h"
 #include "platform/file_identity.h"
 
@@ -227,6 +228,7 @@ void CloseTableFile(int slot) {
 
 void CloseAllFiles() {
   internal::ReleaseKeptHandles();
+  internal::ReleaseCommitFiles();
   for (int i = 0; i < kSlotCount; ++i) GetSlot(i).Close();
   std::string command = "K";
   int32_t record = 0;

@@ -322,17 +322,71 @@ class TxFile final : public platform::FileWrapper {
   std::string identity_;
 };
 
+// The files commits write into, kept open between operations where open
+// files stop no other program: a commit writes the same few files every time.
+// A file is opened afresh when another took its place.
+class CommitFiles {
+ public:
+  // The file at `path`, open for writing; null with `status` set on failure.
+  platform::File* Get(const std::string& path, platform::Status* status) {
+    platform::FileSystem& fs = platform::CurrentEnv()->Files();
+    // File identities are the operating system's: only its own files are kept.
+    const bool keep = platform::KeepFilesOpenBetweenCalls() && &fs == platform::NativeFileSystem();
+    if (keep) {
+      auto it = files_.find(path);
+      if (it != files_.end()) {
+        if (platform::FileStamp(it->second.file->path()) == it->second.stamp)
+          return it->second.file.get();
+        files_.erase(it);
+      }
+    }
+    auto f = fs.Open(path, platform::OpenMode::ReadWriteCreate);
+    if (!f.ok()) {
+      *status = f.status();
+      return nullptr;
+    }
+    if (!keep) {
+      owned_ = std::move(*f);
+      return owned_.get();
+    }
+    if (files_.size() >= kMostKept) files_.clear();
+    Kept& kept = files_[path];
+    kept.stamp = platform::FileStamp((*f)->path());
+    kept.file = std::move(*f);
+    return kept.file.get();
+  }
+
+ private:
+  static constexpr size_t kMostKept = 32;
+  struct Kept {
+    std::string stamp;
+    std::unique_ptr<platform::File> file;
+  };
+  std::map<std::string, Kept> files_;
+  std::unique_ptr<platform::File> owned_;  // the last one opened, when none is kept
+
+ public:
+  void Release() {
+    files_.clear();
+    owned_.reset();
+  }
+};
+
+CommitFiles& KeptCommitFiles() {
+  static auto* files = new CommitFiles();
+  return *files;
+}
+
 // Writes a record's file changes into the files.
 platform::Status ApplyFiles(const CompanyEntry& company, const LogRecord& record) {
-  platform::FileSystem& fs = platform::CurrentEnv()->Files();
-  std::unique_ptr<platform::File> file;
-  std::string open_name;
+  platform::File* file = nullptr;
+  const std::string* open_name = nullptr;
   for (const FileChange& c : record.files) {
-    if (file == nullptr || open_name != c.file) {
-      auto f = fs.Open(LoggedPath(company.directory, c.file), platform::OpenMode::ReadWriteCreate);
-      if (!f.ok()) return f.status();
-      file = std::move(*f);
-      open_name = c.file;
+    if (file == nullptr || *open_name != c.file) {
+      platform::Status status;
+      file = KeptCommitFiles().Get(LoggedPath(company.directory, c.file), &status);
+      if (file == nullptr) return status;
+      open_name = &c.file;
     }
     platform::Status status = file->WriteAt(c.offset, c.after);
     if (!status.ok()) return status;
@@ -344,8 +398,11 @@ platform::Status ApplyFiles(const CompanyEntry& company, const LogRecord& record
 
 bool TransactionInForce() { return g_active != nullptr; }
 
+void ReleaseCommitFiles() { KeptCommitFiles().Release(); }
+
 void ForgetCompaniesForTesting() {
   Companies().clear();
+  ReleaseCommitFiles();
   ReleaseKeptIndexEnvs();
 }
 

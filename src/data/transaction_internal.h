@@ -22,6 +22,9 @@ const std::string& CachedFileIdentity(const std::string& path);
 // Closes the companies' logs this process keeps open (tests: a new process).
 void ForgetCompaniesForTesting();
 
+// Closes the files commits keep open for writing.
+void ReleaseCommitFiles();
+
 // Makes `env` part of the transaction in force: its long write transaction
 // begins, and the transaction commits or aborts it. Returns an LMDB code.
 int JoinTransaction(const std::shared_ptr<IndexEnv>& env);

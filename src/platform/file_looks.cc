@@ -39,6 +39,13 @@ void ForgetFileLooks() {
   s.resolved.clear();
 }
 
+void ForgetFileLook(const std::string& path) {
+  Looks& s = State();
+  if (s.depth == 0) return;
+  s.followed.erase(path);
+  s.unfollowed.erase(path);
+}
+
 namespace internal {
 
 const FileLook* KeptLook(const std::string& path, bool follow) {

@@ -9,7 +9,8 @@
 //   platform::FileLookScope scope;   // at the start of a call
 //
 // Kept answers are dropped (ForgetFileLooks) whenever this process changes a
-// file through the platform layer (a write, a creation, a removal, a rename)
+// file through the platform layer (a creation, a removal, a rename; a write
+// drops what was kept of the file written, under the name it was opened by)
 // and when it takes a company's lock (another process may have written while
 // it waited), so the process always sees its own changes. Another process's
 // change made during the call is seen by the next call, as one made just
@@ -35,6 +36,9 @@ class FileLookScope {
 
 // Drops every kept answer.
 void ForgetFileLooks();
+// Drops what was kept of the file at `path` alone (written to: its size and
+// times changed, not its identity, nor any other name).
+void ForgetFileLook(const std::string& path);
 
 // What one look at a file found (a subset of the system's stat).
 struct FileLook {

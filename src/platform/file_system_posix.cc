@@ -141,7 +141,7 @@ class PosixFile final : public File {
 
   Status WriteAt(uint64_t offset, std::string_view data) override {
     if (!writable_) return Status::InvalidArgument("write " + path_ + ": opened read-only");
-    ForgetFileLooks();
+    ForgetFileLook(path_);
     return WriteFully(fd_, offset, data, path_);
   }
 
@@ -154,7 +154,7 @@ class PosixFile final : public File {
   Status Truncate(uint64_t size) override {
     if (!writable_) return Status::InvalidArgument("truncate " + path_ + ": opened read-only");
     if (size > kMaxLockEnd) return Status::InvalidArgument("truncate " + path_ + ": size too big");
-    ForgetFileLooks();
+    ForgetFileLook(path_);
     while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
       if (errno != EINTR) return PosixError("truncate " + path_, errno);
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <thread>
 #include <vector>
 
 namespace qrole::rpc {
@@ -183,7 +184,12 @@ void Server::RunLoop() {
     // Nothing ready. A client in a conversation sends its next call within
     // microseconds: look again for a short while before sleeping, which
     // spares both sides a wake-up on every call.
-    if (Clock::now() - last_work < kBusyPoll) continue;
+    // Between two looks the processor is offered to whatever else is ready
+    // to run (another server, the client itself on a busy machine).
+    if (Clock::now() - last_work < kBusyPoll) {
+      std::this_thread::yield();
+      continue;
+    }
     io_.run_one();
     last_work = Clock::now();
   }
