@@ -197,6 +197,39 @@ TEST_F(KeptTablesTest, AFileReplacedUnderAKeptTableIsOpenedAfresh) {
   std::fclose(f);
 }
 
+TEST_F(KeptTablesTest, ACommitWritesIntoTheFileThatIsThereNow) {
+  Open();
+  {
+    CompanyTransaction tx(env_.data_dir() + "/", "01");
+    AppendLine("4300001");
+    tx.Commit();  // the journal is now among the files commits keep open
+  }
+  CloseFilesBetweenCalls();
+  // Another program puts an empty journal in its place (and empties the
+  // index, as a restored copy would have it).
+  ASSERT_TRUE(InAnotherProcess([&] {
+    const std::string copy = JournalPath() + ".new";
+    std::FILE* out = std::fopen(copy.c_str(), "wb");
+    return out != nullptr && std::fclose(out) == 0 &&
+           std::rename(copy.c_str(), JournalPath().c_str()) == 0;
+  }));
+  Open();  // the table sees the new file
+  {
+    CompanyTransaction tx(env_.data_dir() + "/", "01");
+    AppendLine("4300002");
+    tx.Commit();  // and so must the commit that writes it
+  }
+  CloseFilesBetweenCalls();
+  std::FILE* f = std::fopen(JournalPath().c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  std::fseek(f, 0, SEEK_END);
+  const long size = std::ftell(f);
+  std::fclose(f);
+  const int32_t length = GetSlot(kJournal).record_length();
+  ASSERT_GT(size, 0) << "the line went to the file that was taken away";
+  EXPECT_EQ(size % length, 0);
+}
+
 TEST_F(KeptTablesTest, ADroppedOperationLeavesNoSizeBehind) {
   Open();
   AppendLine("4300001");
