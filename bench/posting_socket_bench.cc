@@ -83,8 +83,7 @@ int main(int argc, char** argv) {
   }
   ServerOptions options;
   if (const char* flush = std::getenv("QROLE_BENCH_FLUSH_MS")) {
-    options.home_files["registry.ini"] =
-        std::string("[SOFTWARE\\QRN\\Valdrix\\Settings]\nFlushIntervalMs=") + flush + "\n";
+    options.settings = std::string("FlushIntervalMs=") + flush + "\n";
   }
   std::vector<std::unique_ptr<ServerProcess>> servers;
   for (int i = 0; i < clients; ++i) servers.push_back(std::make_unique<ServerProcess>(options));

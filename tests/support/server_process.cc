@@ -67,7 +67,8 @@ ServerProcess::ServerProcess(ServerOptions options) : options_(std::move(options
   std::filesystem::create_directories(data_dir_);
   if (!options_.home_files.count("registry.ini")) {
     WriteFileText(home_ + "/registry.ini",
-                  "[SOFTWARE\\QRN\\Valdrix\\Settings]\nDATOS_DIR=" + data_dir_ + "/\n");
+                  "[SOFTWARE\\QRN\\Valdrix\\Settings]\nDATOS_DIR=" + data_dir_ + "/\n" +
+                      options_.settings);
   }
   for (const auto& [name, text] : options_.home_files) WriteFileText(home_ + "/" + name, text);
   if (options_.socket_path) {

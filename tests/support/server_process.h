@@ -41,6 +41,9 @@ namespace qrole::testing {
 struct ServerOptions {
   // Files written into QROLE_HOME before the server starts (name -> text).
   std::map<std::string, std::string> home_files;
+  // Lines ("Name=value\n") added to the product settings of the default
+  // "registry.ini" (unused when `home_files` has its own).
+  std::string settings;
   // Extra environment variables of the server (added to, or replacing, the
   // test's own environment); an empty value removes the variable.
   std::map<std::string, std::string> env;
