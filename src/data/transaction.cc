@@ -328,7 +328,9 @@ class TxFile final : public platform::FileWrapper {
 class CommitFiles {
  public:
   // The file at `path`, open for writing; null with `status` set on failure.
-  platform::File* Get(const std::string& path, platform::Status* status) {
+  // Where files are not kept, `owned` receives the file, closed with it.
+  platform::File* Get(const std::string& path, platform::Status* status,
+                      std::unique_ptr<platform::File>* owned) {
     platform::FileSystem& fs = platform::CurrentEnv()->Files();
     // File identities are the operating system's: only its own files are kept.
     const bool keep = platform::KeepFilesOpenBetweenCalls() && &fs == platform::NativeFileSystem();
@@ -346,8 +348,8 @@ class CommitFiles {
       return nullptr;
     }
     if (!keep) {
-      owned_ = std::move(*f);
-      return owned_.get();
+      *owned = std::move(*f);
+      return owned->get();
     }
     if (files_.size() >= kMostKept) files_.clear();
     Kept& kept = files_[path];
@@ -356,6 +358,8 @@ class CommitFiles {
     return kept.file.get();
   }
 
+  void Release() { files_.clear(); }
+
  private:
   static constexpr size_t kMostKept = 32;
   struct Kept {
@@ -363,13 +367,6 @@ class CommitFiles {
     std::unique_ptr<platform::File> file;
   };
   std::map<std::string, Kept> files_;
-  std::unique_ptr<platform::File> owned_;  // the last one opened, when none is kept
-
- public:
-  void Release() {
-    files_.clear();
-    owned_.reset();
-  }
 };
 
 CommitFiles& KeptCommitFiles() {
@@ -379,12 +376,13 @@ CommitFiles& KeptCommitFiles() {
 
 // Writes a record's file changes into the files.
 platform::Status ApplyFiles(const CompanyEntry& company, const LogRecord& record) {
+  std::unique_ptr<platform::File> owned;
   platform::File* file = nullptr;
   const std::string* open_name = nullptr;
   for (const FileChange& c : record.files) {
     if (file == nullptr || *open_name != c.file) {
       platform::Status status;
-      file = KeptCommitFiles().Get(LoggedPath(company.directory, c.file), &status);
+      file = KeptCommitFiles().Get(LoggedPath(company.directory, c.file), &status, &owned);
       if (file == nullptr) return status;
       open_name = &c.file;
     }

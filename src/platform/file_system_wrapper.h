@@ -20,9 +20,10 @@ namespace qrole::platform {
 class FileWrapper : public File {
  public:
   // Takes ownership of `target`, which must not be null.
-  explicit FileWrapper(std::unique_ptr<File> target) : target_(std::move(target)) {}
+  explicit FileWrapper(std::unique_ptr<File> target)
+      : owned_(std::move(target)), target_(owned_.get()) {}
 
-  File* target() const { return target_.get(); }
+  File* target() const { return target_; }
 
   Status ReadAt(uint64_t offset, size_t n, std::string* out) override {
     return target_->ReadAt(offset, n, out);
@@ -43,38 +44,21 @@ class FileWrapper : public File {
   Status UnlockWhole() override { return target_->UnlockWhole(); }
   const std::string& path() const override { return target_->path(); }
 
+ protected:
+  // Forwards to `target` without owning it.
+  explicit FileWrapper(File* target) : target_(target) {}
+
  private:
-  std::unique_ptr<File> target_;
+  std::unique_ptr<File> owned_;
+  File* target_;
 };
 
 // Forwards every call to a File it does not own, which must outlive it: one
 // open file used through a second owner (its locks are the first one's: on
 // one open file, a range unlocked through either is unlocked for both).
-class BorrowedFile final : public File {
+class BorrowedFile final : public FileWrapper {
  public:
-  explicit BorrowedFile(File* target) : target_(target) {}
-
-  Status ReadAt(uint64_t offset, size_t n, std::string* out) override {
-    return target_->ReadAt(offset, n, out);
-  }
-  Status WriteAt(uint64_t offset, std::string_view data) override {
-    return target_->WriteAt(offset, data);
-  }
-  Result<uint64_t> Size() override { return target_->Size(); }
-  Status Truncate(uint64_t size) override { return target_->Truncate(size); }
-  Status Sync() override { return target_->Sync(); }
-  Status LockRange(uint64_t offset, uint64_t length, bool exclusive) override {
-    return target_->LockRange(offset, length, exclusive);
-  }
-  Status UnlockRange(uint64_t offset, uint64_t length) override {
-    return target_->UnlockRange(offset, length);
-  }
-  Status LockWhole() override { return target_->LockWhole(); }
-  Status UnlockWhole() override { return target_->UnlockWhole(); }
-  const std::string& path() const override { return target_->path(); }
-
- private:
-  File* target_;
+  explicit BorrowedFile(File* target) : FileWrapper(target) {}
 };
 
 // Forwards every call to another FileSystem, which it does not own and which
