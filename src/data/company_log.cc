@@ -184,8 +184,10 @@ platform::Status CompanyLog::Lock(int timeout_ms) {
     }
     if (!status.IsBusy()) return status;
     if (clock.SteadyMs() - start >= timeout_ms) return status;
+    // An operation holds the lock for a millisecond or two: a waiter that
+    // slept longer would leave it free while others wait.
     clock.SleepUs(pause_us);
-    pause_us = std::min(pause_us * 2, 2000);
+    pause_us = std::min(pause_us * 2, 500);
   }
 }
 
@@ -301,6 +303,8 @@ platform::Status CompanyLog::FlushTo(uint64_t epoch, uint64_t end) {
     status = file_->LockRange(kFlushLockOffset, 1, true);
     if (status.ok()) break;
     if (!status.IsBusy() || clock.SteadyMs() - start > 60000) return status;
+    // An operation holds the lock for a millisecond or two: a waiter that
+    // slept longer would leave it free while others wait.
     clock.SleepUs(pause_us);
     pause_us = std::min(pause_us * 2, 500);
   }
