@@ -6,7 +6,9 @@
 #include "data/globals.h"
 #include "data/keyed_engine.h"
 #include "data/record_file.h"
+#include "platform/env.h"
 #include "platform/file_identity.h"
+#include "platform/path.h"
 
 namespace qrole::data {
 
@@ -19,6 +21,9 @@ struct KeptTable {
   std::string index_stamp;
   std::string definition_path;
   std::string definition_version;
+  // Both files lie in the company's directory under their own names (no
+  // symbolic link): the directory's stamp covers them.
+  bool in_directory = false;
 };
 
 struct KeptSet {
@@ -26,6 +31,9 @@ struct KeptSet {
   std::string number;
   std::string program_directory;
   std::array<KeptTable, kSlotCount> tables;
+  // The company directory's stamp when every kept table was last checked
+  // (platform::DirectoryStamp); empty when it could not be had.
+  std::string directory_stamp;
 };
 
 KeptSet& Kept() {
@@ -33,21 +41,30 @@ KeptSet& Kept() {
   return *kept;
 }
 
-// True when `slot` still holds, unchanged, the table kept in it.
-bool StillKept(int slot, const KeptTable& kept) {
+// True when `slot` still holds, unchanged, the table kept in it. With
+// `directory_unchanged`, no name of the company's directory changed since the
+// last check: its files are the ones found then, unless reached through a link.
+bool StillKept(int slot, const KeptTable& kept, bool directory_unchanged) {
   const Slot& s = GetSlot(slot);
-  return kept.serial != 0 && s.is_open() && s.has_index() && s.open_serial() == kept.serial &&
-         platform::FileStamp(s.data_path()) == kept.data_stamp &&
-         platform::FileStamp(s.index_path()) == kept.index_stamp &&
-         platform::FileVersion(kept.definition_path) == kept.definition_version;
+  if (kept.serial == 0 || !s.is_open() || !s.has_index() || s.open_serial() != kept.serial)
+    return false;
+  if (!(directory_unchanged && kept.in_directory) &&
+      (platform::FileStamp(s.data_path()) != kept.data_stamp ||
+       platform::FileStamp(s.index_path()) != kept.index_stamp))
+    return false;
+  return platform::FileVersion(kept.definition_path) == kept.definition_version;
 }
 
-KeptTable Remember(int slot, std::string_view table) {
+KeptTable Remember(int slot, std::string_view table, const std::string& resolved_directory) {
   const Slot& s = GetSlot(slot);
   KeptTable kept;
   if (!s.is_open() || !s.has_index()) return kept;
   kept.data_stamp = platform::FileStamp(s.data_path());
   kept.index_stamp = platform::FileStamp(s.index_path());
+  kept.in_directory = platform::DirName(s.data_path()) == resolved_directory &&
+                      platform::DirName(s.index_path()) == resolved_directory &&
+                      !platform::IsSymbolicLink(s.data_path()) &&
+                      !platform::IsSymbolicLink(s.index_path());
   kept.definition_path = DefinitionFilePath(table);
   kept.definition_version = platform::FileVersion(kept.definition_path);
   // Without a way to see a change, nothing is kept.
@@ -78,17 +95,29 @@ platform::Status OpenCompanyTables(const std::string& directory, const std::stri
     kept.number = number;
     kept.program_directory = Globals().program_directory;
   }
+  // Taken before the tables are checked: a change made while they are is
+  // seen at the next call.
+  std::string resolved_directory, directory_stamp;
+  if (keeping) {
+    resolved_directory = platform::CurrentEnv()->Files().Resolve(directory);
+    while (resolved_directory.size() > 1 && resolved_directory.back() == '/')
+      resolved_directory.pop_back();
+    directory_stamp = platform::DirectoryStamp(resolved_directory);
+  }
+  const bool directory_unchanged =
+      !directory_stamp.empty() && directory_stamp == kept.directory_stamp;
   platform::Status first;
   for (const auto& [slot, table] : CatalogueTables()) {
     KeptTable& k = kept.tables[static_cast<size_t>(slot)];
-    if (keeping && StillKept(slot, k)) {
+    if (keeping && StillKept(slot, k, directory_unchanged)) {
       GetSlot(slot).ClearValues();
       continue;
     }
     platform::Status s = OpenTableFile(slot, table, 1, directory, number);
     if (!s.ok() && first.ok()) first = s;
-    k = s.ok() && keeping ? Remember(slot, table) : KeptTable();
+    k = s.ok() && keeping ? Remember(slot, table, resolved_directory) : KeptTable();
   }
+  kept.directory_stamp = directory_stamp;
   platform::Status currencies = LoadCurrencyTable(currency_base, directory, number);
   if (!currencies.ok() && first.ok()) first = currencies;
   SetReopenCatalogueHook([directory, number, currency_base] {

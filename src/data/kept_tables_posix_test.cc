@@ -197,6 +197,33 @@ TEST_F(KeptTablesTest, AFileReplacedUnderAKeptTableIsOpenedAfresh) {
   std::fclose(f);
 }
 
+TEST_F(KeptTablesTest, ATableReplacedInASettledDirectoryIsOpenedAfresh) {
+  Open();
+  AppendLine("4300001");
+  CloseFilesBetweenCalls();
+  // The directory settles: from now on one look at it stands for the looks
+  // at every table's files, while none of its names changes.
+  ::usleep(150 * 1000);
+  Open();
+  const uint64_t serial = GetSlot(kJournal).open_serial();
+  CloseFilesBetweenCalls();
+  Open();
+  EXPECT_EQ(GetSlot(kJournal).open_serial(), serial) << "kept while nothing changed";
+  CloseFilesBetweenCalls();
+
+  // Another program restores an empty journal, and some time passes.
+  ASSERT_TRUE(InAnotherProcess([&] {
+    const std::string copy = JournalPath() + ".new";
+    std::FILE* out = std::fopen(copy.c_str(), "wb");
+    return out != nullptr && std::fclose(out) == 0 &&
+           std::rename(copy.c_str(), JournalPath().c_str()) == 0;
+  }));
+  ::usleep(150 * 1000);
+  Open();
+  EXPECT_NE(GetSlot(kJournal).open_serial(), serial) << "the new file is opened";
+  EXPECT_EQ(Records(), 0);
+}
+
 TEST_F(KeptTablesTest, ACommitWritesIntoTheFileThatIsThereNow) {
   Open();
   {

@@ -23,6 +23,18 @@ std::string FileStamp(const std::string& path);
 // the file is written. Empty when nothing is there.
 std::string FileVersion(const std::string& path);
 
+// What changes whenever a name in the directory `path` is made, removed or
+// renamed (the directory's identity and times): while it stays the same, the
+// files named in the directory are the ones that were there (their contents
+// may have changed). Empty when it cannot tell: nothing there, not a
+// directory, or changed too recently for its times to tell the next change
+// from the last (within the file system's time granularity). Names that are
+// symbolic links are not covered. Always empty where files are not kept open.
+std::string DirectoryStamp(const std::string& path);
+
+// True when `path` names a symbolic link.
+bool IsSymbolicLink(const std::string& path);
+
 // True where a file kept open stops no other program: files and index
 // environments then stay open between calls, re-validated with FileStamp.
 // On Windows an open handle refuses the desktop program's exclusive

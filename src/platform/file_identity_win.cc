@@ -49,6 +49,15 @@ std::string FileVersion(const std::string& path) {
          std::to_string(data.ftLastWriteTime.dwHighDateTime);
 }
 
+// Files are not kept open here: nothing relies on a directory's stamp.
+std::string DirectoryStamp(const std::string&) { return ""; }
+
+bool IsSymbolicLink(const std::string& path) {
+  const DWORD attributes =
+      ::GetFileAttributesW(internal::WindowsPath(CurrentEnv()->Files().Resolve(path)).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 bool KeepFilesOpenBetweenCalls() { return false; }
 
 }  // namespace qrole::platform

@@ -48,6 +48,7 @@ struct FileLook {
   int64_t modified_s = 0, modified_ns = 0;
   int64_t changed_s = 0, changed_ns = 0;
   bool directory = false;
+  bool symbolic_link = false;  // as lstat sees it
 };
 
 namespace internal {

@@ -112,5 +112,42 @@ TEST_F(FileLooksTest, ANameSpelledInOtherLettersResolvesToTheFileOnDisk) {
   EXPECT_EQ(fs_->Resolve(Path("extra01.qrd")), Path("Extra01.qrd"));
 }
 
+TEST_F(FileLooksTest, ADirectoryStampChangesWithItsNamesNotWithTheirContents) {
+  Make("t.QRD", "one");
+  Make("u.QRD", "two");
+  // Just changed: its times cannot yet tell the next change from this one.
+  EXPECT_EQ(DirectoryStamp(dir_.path()), "");
+  ::usleep(150 * 1000);
+  const std::string settled = DirectoryStamp(dir_.path());
+  ASSERT_NE(settled, "");
+  EXPECT_EQ(DirectoryStamp(dir_.path()), settled);
+  EXPECT_EQ(DirectoryStamp(Path("t.QRD")), "") << "not a directory";
+  EXPECT_EQ(DirectoryStamp(Path("none")), "");
+
+  // A file written in place: the names are the same.
+  {
+    auto f = fs_->Open(Path("t.QRD"), OpenMode::ReadWrite);
+    ASSERT_TRUE(f.ok());
+    ASSERT_TRUE((*f)->WriteAt(0, "ONE").ok());
+  }
+  EXPECT_EQ(DirectoryStamp(dir_.path()), settled);
+
+  // A file put in another's place by another program.
+  ReplaceBehindOurBack(Path("t.QRD"), "three");
+  EXPECT_EQ(DirectoryStamp(dir_.path()), "");
+  ::usleep(150 * 1000);
+  const std::string after = DirectoryStamp(dir_.path());
+  EXPECT_NE(after, "");
+  EXPECT_NE(after, settled);
+}
+
+TEST_F(FileLooksTest, SymbolicLinksAreToldFromFiles) {
+  Make("t.QRD", "one");
+  ASSERT_EQ(::symlink(Path("t.QRD").c_str(), Path("l.QRD").c_str()), 0);
+  EXPECT_FALSE(IsSymbolicLink(Path("t.QRD")));
+  EXPECT_TRUE(IsSymbolicLink(Path("l.QRD")));
+  EXPECT_FALSE(IsSymbolicLink(Path("none")));
+}
+
 }  // namespace
 }  // namespace qrole::platform
