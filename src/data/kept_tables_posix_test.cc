@@ -86,6 +86,16 @@ class KeptTablesTest : public ::testing::Test {
     s.SetText(s.FieldByCode(3), "000001");
     ASSERT_TRUE(AppendRecord(kJournal).ok());
   }
+  // Another program puts an empty journal in the journal's place (a new file
+  // under the old name), from a process of its own.
+  bool RestoreAnEmptyJournal() const {
+    return InAnotherProcess([&] {
+      const std::string copy = JournalPath() + ".new";
+      std::FILE* out = std::fopen(copy.c_str(), "wb");
+      return out != nullptr && std::fclose(out) == 0 &&
+             std::rename(copy.c_str(), JournalPath().c_str()) == 0;
+    });
+  }
   std::string AccountOf(int32_t record) {
     EXPECT_TRUE(ReadRecord(kJournal, record).ok());
     const Slot& s = GetSlot(kJournal);
@@ -212,12 +222,7 @@ TEST_F(KeptTablesTest, ATableReplacedInASettledDirectoryIsOpenedAfresh) {
   CloseFilesBetweenCalls();
 
   // Another program restores an empty journal, and some time passes.
-  ASSERT_TRUE(InAnotherProcess([&] {
-    const std::string copy = JournalPath() + ".new";
-    std::FILE* out = std::fopen(copy.c_str(), "wb");
-    return out != nullptr && std::fclose(out) == 0 &&
-           std::rename(copy.c_str(), JournalPath().c_str()) == 0;
-  }));
+  ASSERT_TRUE(RestoreAnEmptyJournal());
   ::usleep(150 * 1000);
   Open();
   EXPECT_NE(GetSlot(kJournal).open_serial(), serial) << "the new file is opened";
@@ -232,14 +237,7 @@ TEST_F(KeptTablesTest, ACommitWritesIntoTheFileThatIsThereNow) {
     tx.Commit();  // the journal is now among the files commits keep open
   }
   CloseFilesBetweenCalls();
-  // Another program puts an empty journal in its place (and empties the
-  // index, as a restored copy would have it).
-  ASSERT_TRUE(InAnotherProcess([&] {
-    const std::string copy = JournalPath() + ".new";
-    std::FILE* out = std::fopen(copy.c_str(), "wb");
-    return out != nullptr && std::fclose(out) == 0 &&
-           std::rename(copy.c_str(), JournalPath().c_str()) == 0;
-  }));
+  ASSERT_TRUE(RestoreAnEmptyJournal());
   Open();  // the table sees the new file
   {
     CompanyTransaction tx(env_.data_dir() + "/", "01");
