@@ -72,9 +72,17 @@ struct NamedField {
   int position = 0;
 };
 
+}  // namespace
+
+struct ConditionNames {
+  std::vector<NamedField> names;
+};
+
+namespace {
+
 // The fields by name, longest name first (so that "FECHA CONTABLE" is tried
 // before "FECHA").
-std::vector<NamedField> NamesOf(const TableLayout& layout) {
+std::vector<NamedField> MakeNames(const TableLayout& layout) {
   std::vector<NamedField> names;
   for (int i = 1; i <= layout.num_fields(); ++i) {
     const FieldLayout& f = layout.fields[static_cast<size_t>(i)];
@@ -86,6 +94,17 @@ std::vector<NamedField> NamesOf(const TableLayout& layout) {
     return a.name.size() > b.name.size();
   });
   return names;
+}
+
+// MakeNames, made once a layout: converting and sorting a table's 98 names
+// was most of the time of reading a condition.
+const std::vector<NamedField>& NamesOf(const TableLayout& layout) {
+  if (layout.condition_names == nullptr) {
+    auto made = std::make_shared<ConditionNames>();
+    made->names = MakeNames(layout);
+    layout.condition_names = std::move(made);
+  }
+  return layout.condition_names->names;
 }
 
 // The start of a term: field, ABS, operator, and where the value begins.
@@ -307,7 +326,7 @@ platform::Result<Condition> ParseCondition(std::string_view text, const TableLay
   condition.text = std::string(text);
   size_t at = SkipBlanks(text, 0);
   if (TrimTrailingBlanks(text.substr(at)).empty()) return condition;
-  const std::vector<NamedField> names = NamesOf(layout);
+  const std::vector<NamedField>& names = NamesOf(layout);
   for (;;) {
     std::string why;
     const std::optional<TermHead> head = ReadHead(text, at, names, &why);

@@ -19,6 +19,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,9 @@ struct IndexLayout {
   int key_length = 0;
 };
 
+// What the condition parser keeps of a layout (see condition.cc).
+struct ConditionNames;
+
 struct TableLayout {
   // fields[1..n]; fields[0] is unused. fields.size() == n + 1.
   std::vector<FieldLayout> fields;
@@ -96,6 +100,11 @@ struct TableLayout {
   // Highest index number defined (0 when none); indexes[1..10].
   int index_count = 0;
   std::array<IndexLayout, kMaxIndexes + 1> indexes{};
+
+  // The field names as conditions name them, made by the condition parser
+  // when it first reads a condition on this layout and shared by its copies
+  // (the fields of a layout do not change once it is made).
+  mutable std::shared_ptr<const ConditionNames> condition_names;
 
   int num_fields() const { return static_cast<int>(fields.size()) - 1; }
   // Field number carrying `code`, 0 when none.
