@@ -233,11 +233,13 @@ int FindFieldByName(const TableLayout& layout, std::string_view name) {
   while (!name.empty() && IsBlank(name.front())) name.remove_prefix(1);
   while (!name.empty() && IsBlank(name.back())) name.remove_suffix(1);
   if (name.empty()) return 0;
-  for (int i = 1; i <= layout.num_fields(); ++i) {
-    const FieldLayout& f = layout.fields[static_cast<size_t>(i)];
-    if (f.element == 0 && platform::EqualsIgnoreCase(FieldName(f), name)) return i;
+  // The first field of that name, in field order.
+  int found = 0;
+  for (const NamedField& f : NamesOf(layout)) {
+    if ((found == 0 || f.position < found) && platform::EqualsIgnoreCase(f.name, name))
+      found = f.position;
   }
-  return 0;
+  return found;
 }
 
 bool LikeMatch(std::string_view pattern, std::string_view text) {
