@@ -72,9 +72,11 @@ bool KeepingChangesWhenRaising();
 
 // Says that the operation in force may reach the disk with the next
 // operation's flush instead of its own: what it writes may be lost in a power
-// cut without harm (a number reserved and not yet used), whole or not at all.
-// A process that dies loses nothing of it. Nothing when no transaction is in
-// force.
+// cut without harm (a number reserved and not yet used). Only for an
+// operation that makes one small write and no index change: its bytes may
+// reach the disk before its log record does, and only a single write is
+// then whole by itself. A process that dies loses nothing of it. Nothing when
+// no transaction is in force.
 void FlushWithNextOperation();
 
 // Opens a company file through the transaction layer: while a transaction is

@@ -16,6 +16,7 @@
 #include "data/reindex.h"
 #include "data/transaction_internal.h"
 #include "platform/fault_injection.h"
+#include "platform/path.h"
 #include "platform/power_cut.h"
 #include "qrole/error.h"
 
@@ -259,6 +260,55 @@ TEST_F(TransactionTest, APowerCutKeepsEveryConfirmedOperation) {
     EXPECT_EQ(i, confirmed.size()) << "cut at " << cut_at;
     EXPECT_LE(b.operations.size(), confirmed.size() + 1) << "cut at " << cut_at;
   }
+}
+
+// A counter of six digits at the start of a file of its own, changed in an
+// operation whose flush waits for the next operation's.
+void StoreCounterLazily(const std::string& path, const std::string& digits) {
+  CompanyTransaction tx(platform::DirName(path) + "/", "01");
+  auto f = OpenDataFile(path, platform::OpenMode::ReadWriteCreate);
+  if (!f.ok() || !(*f)->WriteAt(0, digits).ok()) throw std::runtime_error("counter not written");
+  FlushWithNextOperation();
+  tx.Commit();
+}
+
+std::string CounterOnDisk(const std::string& path) {
+  auto bytes = platform::NativeFileSystem()->ReadAll(path);
+  return bytes.ok() ? bytes->substr(0, 6) : "";
+}
+
+TEST_F(TransactionTest, AnOperationThatWaitsForTheNextFlushGoesToDiskWithIt) {
+  const std::string dir = env_.data_dir();
+  const std::string counter = dir + "/COUNTER01.QRT";
+  ASSERT_TRUE(platform::NativeFileSystem()->WriteAllAtomic(counter, "000041").ok());
+  platform::PowerCutFileSystem power(platform::NativeFileSystem());
+  env_.UseFileSystem(&power);
+
+  // Alone, it is not flushed: a power cut loses it, whole.
+  StoreCounterLazily(counter, "000042");
+  EXPECT_EQ(CounterOnDisk(counter), "000042");
+  power.Restore();
+  env_.Reboot();
+  LikeANewProcess();
+  RecoverCompany(dir, "01");
+  EXPECT_EQ(CounterOnDisk(counter), "000041");
+
+  // Followed by an operation that answers, it is flushed with it: the cut
+  // keeps both.
+  ASSERT_TRUE(OpenTableFile(kSlot, "TESTT", 1, dir, "01").ok());
+  StoreCounterLazily(counter, "000043");
+  PostOperation(dir, 7);
+  power.Restore();
+  env_.Reboot();
+  LikeANewProcess();
+  RecoverCompany(dir, "01");
+  env_.UseFileSystem(nullptr);
+  LikeANewProcess();
+  EXPECT_EQ(CounterOnDisk(counter), "000043");
+  Books b = ReadBooks(dir);
+  EXPECT_TRUE(b.whole);
+  EXPECT_TRUE(b.index_ok) << b.problem;
+  EXPECT_EQ(b.operations, std::vector<int>{7});
 }
 
 TEST_F(TransactionTest, TheCompanyLockIsWaitedForThenRefused) {

@@ -110,7 +110,9 @@ void SetEntryNumber(server::Enlace& e, const Variant& value) {
   // A reservation lost in a power cut harms nothing (the client that held it
   // went with the machine): it reaches the disk with the next operation's
   // flush instead of costing one of its own.
-  data::FlushWithNextOperation();
+  // (Only when the proposal is an operation of its own: inside another, the
+  // other's flush is not this one's to put off.)
+  if (!tx.joined()) data::FlushWithNextOperation();
   tx.Commit();
 }
 
