@@ -52,6 +52,27 @@ TEST_F(CompanyTablesTest, OpensEveryCatalogueTableAndTheCurrencies) {
   EXPECT_TRUE(platform::CurrentEnv()->Files().Exists(env_.data_dir() + "/EXTRA01.QRD"));
 }
 
+TEST_F(CompanyTablesTest, TheCurrencyTableIsReadAgainWhenItChanges) {
+  ASSERT_TRUE(OpenCompanyTables(env_.data_dir(), "01", 1).ok());
+  EXPECT_DOUBLE_EQ(Currencies().rate, 1 / 166.386);
+  // Another program changes the second currency's rate in place (same size).
+  const std::string path = env_.program_dir() + "/conceptos/Moneda1.qrf";
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(static_cast<std::streamoff>(kCurrencyRecordLength));
+    f << EncodeCurrencyRecord({"Dolar", "USD", 2, 0.5});
+  }
+  ASSERT_TRUE(OpenCompanyTables(env_.data_dir(), "01", 1).ok());
+  EXPECT_EQ(Currencies().slots[1].code, "USD");
+  EXPECT_DOUBLE_EQ(Currencies().rate, 0.5);
+  // A table dropped meanwhile (another company opened) is loaded again even
+  // though its file did not change.
+  Currencies().loaded = false;
+  Currencies().rate = 0;
+  ASSERT_TRUE(OpenCompanyTables(env_.data_dir(), "01", 1).ok());
+  EXPECT_DOUBLE_EQ(Currencies().rate, 0.5);
+}
+
 TEST_F(CompanyTablesTest, AMissingDefinitionLeavesOnlyItsSlotClosed) {
   platform::CurrentEnv()->Files().Remove(env_.program_dir() + "/Anali.QRA").IgnoreError();
   EXPECT_FALSE(OpenCompanyTables(env_.data_dir(), "01", 1).ok());

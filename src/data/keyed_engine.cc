@@ -538,21 +538,10 @@ int16_t KeyedEngine::Rebuild(int file, const EntryProducer& produce) {
 
 int16_t KeyedEngine::ForEachEntry(int file, int index,
                                   const std::function<void(std::string_view, uint32_t)>& fn) {
-  OpenIndex* f = impl_->Get(file);
-  if (f == nullptr) return es::kFileNotOpen;
-  if (index < 1 || index > f->env->index_count()) return es::kInvalidIndex;
-  const int rc = f->env->Read([&](MDB_txn*) {
-    MDB_cursor* c = f->env->ReadCursor(index);
-    if (c == nullptr) return MDB_BAD_TXN;
-    MDB_val key, data;
-    int rc = mdb_cursor_get(c, &key, &data, MDB_FIRST);
-    while (rc == MDB_SUCCESS) {
-      fn(internal::FromVal(key), internal::UnpackRecord(data.mv_data));
-      rc = mdb_cursor_get(c, &key, &data, MDB_NEXT);
-    }
-    return rc == MDB_NOTFOUND ? MDB_SUCCESS : rc;
+  return ScanFrom(file, index, "", 0, [&](std::string_view key, uint32_t record) {
+    fn(key, record);
+    return true;
   });
-  return internal::StatusFromLmdb(rc);
 }
 
 void KeyedEngine::SyncAll() {

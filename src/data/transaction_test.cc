@@ -119,6 +119,15 @@ class TransactionTest : public ::testing::Test {
   }
   void TearDown() override { LikeANewProcess(); }
 
+  // The machine starts again after a cut: what was not flushed is gone, and
+  // the company is recovered as the first process to touch it would.
+  void PowerComesBack(platform::PowerCutFileSystem& power, const std::string& dir) {
+    power.Restore();
+    env_.Reboot();
+    LikeANewProcess();
+    RecoverCompany(dir, "01");
+  }
+
   TxEnv env_;
 };
 
@@ -243,10 +252,7 @@ TEST_F(TransactionTest, APowerCutKeepsEveryConfirmedOperation) {
       } catch (const std::exception&) {
       }
     }
-    power.Restore();
-    env_.Reboot();
-    LikeANewProcess();
-    RecoverCompany(dir, "01");
+    PowerComesBack(power, dir);
     env_.UseFileSystem(nullptr);
     LikeANewProcess();
     Books b = ReadBooks(dir);
@@ -287,10 +293,7 @@ TEST_F(TransactionTest, AnOperationThatWaitsForTheNextFlushGoesToDiskWithIt) {
   // Alone, it is not flushed: a power cut loses it, whole.
   StoreCounterLazily(counter, "000042");
   EXPECT_EQ(CounterOnDisk(counter), "000042");
-  power.Restore();
-  env_.Reboot();
-  LikeANewProcess();
-  RecoverCompany(dir, "01");
+  PowerComesBack(power, dir);
   EXPECT_EQ(CounterOnDisk(counter), "000041");
 
   // Followed by an operation that answers, it is flushed with it: the cut
@@ -298,10 +301,7 @@ TEST_F(TransactionTest, AnOperationThatWaitsForTheNextFlushGoesToDiskWithIt) {
   ASSERT_TRUE(OpenTableFile(kSlot, "TESTT", 1, dir, "01").ok());
   StoreCounterLazily(counter, "000043");
   PostOperation(dir, 7);
-  power.Restore();
-  env_.Reboot();
-  LikeANewProcess();
-  RecoverCompany(dir, "01");
+  PowerComesBack(power, dir);
   env_.UseFileSystem(nullptr);
   LikeANewProcess();
   EXPECT_EQ(CounterOnDisk(counter), "000043");
